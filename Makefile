@@ -1,0 +1,38 @@
+# make run  - installs what is missing, builds, starts the program
+# make test - installs what is missing, builds, runs every test
+BUILD ?= build
+ASAN_BUILD ?= build-asan
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+.PHONY: all deps build run test unit-tests asan-tests bench format clean
+
+all: build
+
+deps:
+	@bash tools/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	./$(BUILD)/tovrin
+
+# The tests run under AddressSanitizer and UBSan in their own build tree.
+test: build asan-tests
+
+asan-tests: deps
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTOVRIN_SANITIZE=ON -DTOVRIN_BENCH=OFF
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=offscreen \
+	  ctest --output-on-failure -j $(JOBS)
+
+unit-tests: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

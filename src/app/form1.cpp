@@ -1,0 +1,160 @@
+#include "app/form1.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <cmath>
+
+namespace tovrin {
+
+namespace {
+
+struct Design {
+    const char* name;
+    double left, top, width, height, points;
+};
+
+// Left, top, width, height in twips; font size in points.
+constexpr Design kLabel1{"Label1", 300, 300, 1692, 552, 16.5};
+constexpr Design kText1{"Text1", 2220, 240, 2292, 792, 36};
+constexpr Design kLabel2{"Label2", 4680, 300, 1572, 552, 15};
+constexpr Design kText2{"Text2", 6720, 300, 3252, 840, 36};
+constexpr Design kCommand1_0{"Command1(0)", 10560, 360, 1392, 612, 18};
+constexpr Design kRichTextBox1{"RichTextBox1", 480, 1440, 10692, 6912, 12};
+constexpr Design kCommand1_1{"Command1(1)", 1320, 8640, 1392, 612, 18};
+constexpr Design kLabel3{"Label3", 8520, 8640, 1452, 612, 15};
+constexpr Design kText3{"Text3", 10320, 8640, 852, 612, 18};
+constexpr Design kLabel4{"Label4", 4680, 8640, 1572, 732, 15};
+constexpr Design kText4{"Text4", 6840, 8640, 1212, 612, 15};
+constexpr Design kCommand2{"Command2", 12480, 360, 2172, 612, 15};
+constexpr Design kCommand3{"Command3", 12360, 8640, 852, 612, 15};
+
+QFont designFont(double points) {
+    QFont font;
+    font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("NSimSun"),
+                      QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Noto Sans CJK SC"),
+                      QStringLiteral("WenQuanYi Zen Hei")});
+    font.setBold(true);
+    font.setPointSizeF(points);
+    return font;
+}
+
+}  // namespace
+
+int twipsToPixels(double twips, double logicalDpi) {
+    return int(std::lround(twips / 15.0 * logicalDpi / 96.0));
+}
+
+Form1::Form1(Form1Services services, QWidget* parent) : QWidget(parent), services_(std::move(services)) {
+    if (!services_.prompts) services_.prompts = (ownPrompts_ = std::make_unique<QtPrompts>(this)).get();
+    if (!services_.files) services_.files = (ownFiles_ = std::make_unique<GbkTextFiles>()).get();
+    if (!services_.clock) services_.clock = (ownClock_ = std::make_unique<SystemClock>()).get();
+    if (!services_.numbers) services_.numbers = (ownNumbers_ = std::make_unique<NumberFormat>()).get();
+    if (!services_.sound) services_.sound = (ownSound_ = std::make_unique<QtSound>()).get();
+    if (!services_.timer2) services_.timer2 = (ownTimer2_ = std::make_unique<QtTimer>()).get();
+    if (!services_.timer3) services_.timer3 = (ownTimer3_ = std::make_unique<QtTimer>()).get();
+    if (services_.folder.isEmpty()) services_.folder = QCoreApplication::applicationDirPath();
+
+    build();
+
+    voice_ = std::make_unique<Voice>(*services_.sound, *services_.timer2, *services_.timer3,
+                                     *services_.numbers, services_.folder);
+    lookup_ = std::make_unique<BarcodeLookup>(*services_.files, *services_.prompts, services_.folder);
+    checkout_ = std::make_unique<Checkout>(
+        Checkout::Deps{*this, RichTextBox1Model, *services_.prompts, *services_.files, *services_.clock,
+                       *services_.numbers, *voice_, *lookup_, services_.folder});
+
+    connect(Command1_0, &QPushButton::clicked, this, [this] { checkout_->Command1_0_Click(); });
+    connect(Command3, &QPushButton::clicked, this, [this] { checkout_->Command3_Click(); });
+}
+
+Form1::~Form1() = default;
+
+void Form1::build() {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Tovrin找零"));
+    const double dpi = logicalDpiX();
+    resize(twipsToPixels(12285, dpi), twipsToPixels(9480, dpi));
+
+    auto place = [&](QWidget* w, const Design& d) {
+        w->setObjectName(QString::fromLatin1(d.name));
+        w->setFont(designFont(d.points));
+        w->setGeometry(twipsToPixels(d.left, dpi), twipsToPixels(d.top, dpi), twipsToPixels(d.width, dpi),
+                       twipsToPixels(d.height, dpi));
+    };
+    auto label = [&](const Design& d, const QString& caption) {
+        auto* l = new QLabel(caption, this);
+        place(l, d);
+        return l;
+    };
+    auto edit = [&](const Design& d, const QString& text) {
+        auto* e = new QLineEdit(text, this);
+        place(e, d);
+        e->installEventFilter(this);
+        return e;
+    };
+    auto button = [&](const Design& d, const QString& caption) {
+        auto* b = new QPushButton(caption, this);
+        place(b, d);
+        return b;
+    };
+
+    Label1 = label(kLabel1, QStringLiteral("实收金额"));
+    Text1 = edit(kText1, QStringLiteral("0"));
+    Label2 = label(kLabel2, QStringLiteral("商品价格："));
+    Text2 = edit(kText2, QStringLiteral("0"));
+    Command1_0 = button(kCommand1_0, QStringLiteral("找零"));
+    RichTextBox1 = new DisplayView(RichTextBox1Model, this);
+    place(RichTextBox1, kRichTextBox1);
+    RichTextBox1Model.setText(QStringLiteral("0"));
+    Command1_1 = button(kCommand1_1, QStringLiteral("统计"));
+    Label3 = label(kLabel3, QStringLiteral("折扣比率百分之："));
+    Text3 = edit(kText3, QStringLiteral("100"));
+    Label4 = label(kLabel4, QStringLiteral("商品数量："));
+    Text4 = edit(kText4, QStringLiteral("1"));
+    Command2 = button(kCommand2, QStringLiteral("更新条码价格"));
+    Command3 = button(kCommand3, QStringLiteral("价格结算"));
+
+    // Tab order of the design; labels take no focus.
+    QWidget* order[] = {Text1, Text2, Command1_0, RichTextBox1, Command1_1, Text3, Text4, Command2, Command3};
+    for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+}
+
+QLineEdit* Form1::box(Box which) const {
+    switch (which) {
+        case Box::Text1:
+            return Text1;
+        case Box::Text2:
+            return Text2;
+        case Box::Text3:
+            return Text3;
+        case Box::Text4:
+            return Text4;
+    }
+    return Text1;
+}
+
+QString Form1::text(Box which) const { return box(which)->text(); }
+
+void Form1::setText(Box which, const QString& text) { box(which)->setText(text); }
+
+void Form1::setText2FontSize(double points) {
+    QFont font = Text2->font();
+    font.setPointSizeF(points);
+    Text2->setFont(font);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress) {
+        for (Box b : {Box::Text1, Box::Text2, Box::Text3, Box::Text4}) {
+            if (watched == box(b)) checkout_->clickBox(b);
+        }
+    } else if (event->type() == QEvent::KeyPress && watched == Text2) {
+        // Keys that type a character (Enter, Backspace and Esc included).
+        const QString typed = static_cast<QKeyEvent*>(event)->text();
+        if (!typed.isEmpty() && checkout_->Text2_KeyPress(typed[0].unicode())) return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace tovrin

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QWidget>
+#include <memory>
+
+#include "barcode/lookup.h"
+#include "checkout/checkout.h"
+#include "platform/display.h"
+#include "platform/form.h"
+#include "platform/qt/display_view.h"
+#include "platform/qt/gbk_text_files.h"
+#include "platform/qt/qt_prompts.h"
+#include "platform/qt/qt_sound.h"
+#include "platform/qt/qt_timer.h"
+#include "voice/voice.h"
+
+namespace tovrin {
+
+// What the window is built with; tests hand in fakes.
+struct Form1Services {
+    Prompts* prompts = nullptr;
+    TextFiles* files = nullptr;
+    const Clock* clock = nullptr;
+    const NumberFormat* numbers = nullptr;
+    SoundPlayer* sound = nullptr;
+    Timer* timer2 = nullptr;
+    Timer* timer3 = nullptr;
+    QString folder;
+};
+
+// The checkout window. Its controls carry their design names as object
+// names; every event reads the boxes, calls the controller and nothing more.
+class Form1 : public QWidget, public FormControls {
+    Q_OBJECT
+public:
+    explicit Form1(Form1Services services, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // FormControls
+    QString text(Box box) const override;
+    void setText(Box box, const QString& text) override;
+    QString caption() const override { return windowTitle(); }
+    void setCaption(const QString& caption) override { setWindowTitle(caption); }
+    QString command3Caption() const override { return Command3->text(); }
+    void setCommand3Caption(const QString& caption) override { Command3->setText(caption); }
+    void setText2FontSize(double points) override;
+
+    TextModel RichTextBox1Model{12};
+    Checkout& checkout() { return *checkout_; }
+    Voice& voice() { return *voice_; }
+
+    QLabel* Label1;
+    QLineEdit* Text1;
+    QLabel* Label2;
+    QLineEdit* Text2;
+    QPushButton* Command1_0;
+    DisplayView* RichTextBox1;
+    QPushButton* Command1_1;
+    QLabel* Label3;
+    QLineEdit* Text3;
+    QLabel* Label4;
+    QLineEdit* Text4;
+    QPushButton* Command2;
+    QPushButton* Command3;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QLineEdit* box(Box which) const;
+    void build();
+
+    // Services the window makes itself when none are handed in.
+    std::unique_ptr<QtPrompts> ownPrompts_;
+    std::unique_ptr<GbkTextFiles> ownFiles_;
+    std::unique_ptr<SystemClock> ownClock_;
+    std::unique_ptr<NumberFormat> ownNumbers_;
+    std::unique_ptr<QtSound> ownSound_;
+    std::unique_ptr<QtTimer> ownTimer2_, ownTimer3_;
+
+    Form1Services services_;
+    std::unique_ptr<Voice> voice_;
+    std::unique_ptr<BarcodeLookup> lookup_;
+    std::unique_ptr<Checkout> checkout_;
+};
+
+// The design geometry in twips, converted at 15 twips a pixel at 96 dpi and
+// scaled with the screen's logical dpi.
+int twipsToPixels(double twips, double logicalDpi);
+
+}  // namespace tovrin

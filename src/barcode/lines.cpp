@@ -1,0 +1,53 @@
+#include "barcode/lines.h"
+
+namespace tovrin {
+
+namespace {
+constexpr qsizetype kLineWindow = 720;
+}
+
+QString upperSameLength(const QString& text) {
+    QString out = text;
+    QChar* data = out.data();  // detaches once
+    const qsizetype n = out.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = data[i].unicode();
+        if (c < 0x80) {
+            if (c >= u'a' && c <= u'z') data[i] = QChar(char16_t(c - 32));
+        } else {
+            data[i] = data[i].toUpper();
+        }
+    }
+    return out;
+}
+
+std::optional<QString> lineAround(const QString& text, qsizetype p) {
+    const qsizetype back = text.lastIndexOf(QLatin1Char('\r'), p);
+    qsizetype forward = text.indexOf(QLatin1Char('\r'), p);
+    if (forward >= 0 && forward >= p + kLineWindow) forward = -1;
+    if (back >= 0) {
+        if (forward < 0) return std::nullopt;
+        const qsizetype start = back + 2;
+        return text.mid(start, std::max<qsizetype>(0, forward - start));
+    }
+    // The first line of the text always counts.
+    if (forward >= 0) return text.left(forward);
+    return text.left(p + kLineWindow);
+}
+
+QStringList splitFields(const QString& line, int maxFields) {
+    QStringList fields;
+    fields.append(QString());
+    qsizetype start = 0;  // the text after the leading TAB
+    const qsizetype n = line.size();
+    for (qsizetype i = 0; i <= n && fields.size() <= maxFields; ++i) {
+        // The TAB put behind the line is the last separator.
+        if (i == n || line[i] == u'\t' || line[i] == u'|') {
+            fields.append(line.mid(start, i - start));
+            start = i + 1;
+        }
+    }
+    return fields;
+}
+
+}  // namespace tovrin

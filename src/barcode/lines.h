@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace tovrin {
+
+// Upper case that maps every character to one character, so that positions
+// in the upper-cased text are the positions in the original ("ß" stays "ß").
+QString upperSameLength(const QString& text);
+
+// The line around an occurrence at position p (0-based) of a text whose lines
+// end in CR LF: back to the nearest CR at or before p, forward to the first CR
+// among the 720 characters from p. An occurrence whose line has no CR within
+// those 720 characters does not count, unless it lies on the first line.
+std::optional<QString> lineAround(const QString& text, qsizetype p);
+
+// The fields of a line: with a TAB put before and after it, every TAB and
+// every "|" is a separator and field k is the text between the k-th separator
+// and the next one. Index 0 of the result is unused (empty), so that index k
+// holds field k. At most `maxFields` fields are kept.
+QStringList splitFields(const QString& line, int maxFields = 99);
+
+}  // namespace tovrin

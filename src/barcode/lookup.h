@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <array>
+
+#include "platform/prompts.h"
+#include "platform/textfiles.h"
+
+namespace tovrin {
+
+// Removes every blank, CR and LF; all other characters stay in their order.
+QString kong2(const QString& text);
+
+// The barcode lookup in collector.txt. Every lookup reads the table afresh.
+class BarcodeLookup {
+public:
+    static inline const QString kTableFile = QStringLiteral("collector.txt");
+
+    BarcodeLookup(const TextFiles& files, Prompts& prompts, QString folder);
+
+    // The sale price of a barcode as stored in the table (upper-cased), or the
+    // empty text after a message when the barcode resolves to no single line
+    // with that barcode and a price.
+    QString kuaisu(const QString& barcode);
+
+    // Row 1 of the lookup table: slot k holds field k (upper case) of the
+    // line the last lookup found; all empty after a lookup that found none.
+    std::array<QString, 181> lookupFields;
+
+private:
+    const TextFiles& files_;
+    Prompts& prompts_;
+    QString folder_;
+};
+
+}  // namespace tovrin

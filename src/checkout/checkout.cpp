@@ -1,0 +1,320 @@
+#include "checkout/checkout.h"
+
+#include <cmath>
+
+#include "checkout/journal.h"
+#include "checkout/money.h"
+#include "platform/folder.h"
+#include "stats/periods.h"
+
+namespace tovrin {
+
+namespace {
+
+const QString TAB = QStringLiteral("\t");
+const QString CRLF = QStringLiteral("\r\n");
+constexpr double kTraceSize = 15;
+constexpr double kChangeSize = 200;
+constexpr double kAfterChangeSize = 135;
+constexpr int kEnter = 13;
+
+const QString kNegativeQuestion = QStringLiteral(
+    "注意，商品价格为负数！当错误录入某种商品价格时，只需将该商品的负数价格录入，即可更正金额累计！");
+
+QString confirmation(bool oneItem, const QString& due) {
+    const QString first = oneItem
+                              ? QStringLiteral(
+                                    "  如果商品序号不止一个，在输入商品价格后，在该文本框中，再按回车键Enter "
+                                    ",可以将商  品一起结账后，再找零！")
+                              : QStringLiteral(
+                                    "  如果商品序号不止一个，在输入商品价格后，在该文本框中，按回车键Enter "
+                                    ",可以将商品  一起结账后，再找零！");
+    return first + CRLF + QStringLiteral(" 目前，应收金额累计： ") + due + CRLF +
+           QStringLiteral(" 是否找零，结束此次交易？");
+}
+
+}  // namespace
+
+Checkout::Checkout(Deps deps)
+    : form_(deps.form),
+      display_(deps.display),
+      prompts_(deps.prompts),
+      files_(deps.files),
+      clock_(deps.clock),
+      numbers_(deps.numbers),
+      voice_(deps.voice),
+      lookup_(deps.lookup),
+      folder_(std::move(deps.folder)) {}
+
+QString Checkout::wct(double x) const { return tovrin::wct(x, numbers_, sale.zerob); }
+
+QString Checkout::path(const QString& name) const { return folderFile(folder_, name); }
+
+void Checkout::clickBox(Box box) { form_.setText(box, QString()); }
+
+// A journal that cannot be written is named with the system's reason; the
+// caller goes on with the next journal.
+void Checkout::write(const QString& name, const QString& record) {
+    if (const auto failure = files_.append(path(name), record)) {
+        prompts_.ok(QStringLiteral("无法写入 ") + path(name) + QStringLiteral("：") + *failure);
+    }
+}
+
+bool Checkout::computable(std::initializer_list<double> values) {
+    // Amounts are shown in cents: x × 1000 must still be a number.
+    for (double v : values) {
+        if (!std::isfinite(v * 1000)) {
+            prompts_.ok(kTooLarge);
+            return false;
+        }
+    }
+    return true;
+}
+
+std::optional<Checkout::Inputs> Checkout::readInputs(bool withPrice) {
+    const auto received = numbers_.parse(form_.text(Box::Text1));
+    const auto price = withPrice ? numbers_.parse(form_.text(Box::Text2)) : std::optional<double>(0);
+    const auto rate = numbers_.parse(form_.text(Box::Text3));
+    const auto quantity = numbers_.parse(form_.text(Box::Text4));
+    if (!received || !price || !rate || !quantity) {
+        prompts_.ok(kValidation);
+        return std::nullopt;
+    }
+    if (!computable({*received, *price, *rate, *quantity})) return std::nullopt;
+    return Inputs{*received, *price, *rate, *quantity};
+}
+
+// The file of the sale in progress, or nullopt when it holds nothing. A
+// missing file counts as empty; one that cannot be read is named.
+std::optional<QString> Checkout::readItemFile(bool& ok) {
+    ok = true;
+    const TextFiles::Read items = files_.read(path(records::kItemFile));
+    if (items.state == TextFiles::State::Unreadable) {
+        prompts_.ok(QStringLiteral("无法读取 ") + path(records::kItemFile) + QStringLiteral("：") +
+                    items.reason);
+        ok = false;
+        return std::nullopt;
+    }
+    if (!items.hasContent()) return std::nullopt;
+    return items.text;
+}
+
+int Checkout::query3(const QString& /*mode*/, const QString& /*path*/) {
+    display_.setText(QString());
+    bool ok = true;
+    const std::optional<QString> items = readItemFile(ok);
+    if (items) {
+        display_.append(*items + CRLF, kTraceSize);
+    } else if (ok) {
+        prompts_.ok(kNoRecords);
+    }
+    return 0;
+}
+
+QString Checkout::runningTotals() const {
+    return clock_.dateTimeText() + CRLF + CRLF +
+           records::totalsLine(numbers_.plain(sale.shpleiji), wct(sale.shpzk), wct(sale.shpjg),
+                               numbers_.plain(sale.shpsl)) +
+           TAB + QStringLiteral("   应收金额累计：   ") + TAB + wct(sale.shpjg - sale.shpzk) + CRLF + CRLF;
+}
+
+void Checkout::showSaleList() {
+    query3(QStringLiteral("date"), path(records::kItemFile));
+    display_.append(runningTotals(), kTraceSize);
+}
+
+void Checkout::showChange(double change, double due) {
+    display_.setSelFontSize(kChangeSize);
+    display_.setSelColor(kBlack);
+    display_.setSelStart(display_.length());
+    display_.setSelText(wct(change));
+    display_.setSelStart(display_.length());
+    display_.setSelFontSize(kAfterChangeSize);
+    display_.setSelColor(kGreen);
+
+    if (sale.wav) {
+        voice_.startChange(form_.text(Box::Text1) + QLatin1Char('j') + numbers_.plain(due) +
+                           QLatin1Char('=') + wct(change));
+    }
+    form_.setText(Box::Text1, QStringLiteral("0"));
+    sale.shp = true;
+}
+
+void Checkout::Command1_0_Click() {
+    display_.setText(QString());
+    if (sale.shp) {
+        settleOneItem();
+    } else {
+        settleAccumulated();
+    }
+}
+
+void Checkout::settleOneItem() {
+    const std::optional<Inputs> in = readInputs(true);
+    if (!in) return;
+    double received = in->received;
+    const double price = in->price, rate = in->rate, quantity = in->quantity;
+    if (rate > 100 || price > received) {
+        prompts_.ok(QStringLiteral("实收金额  不足，折扣比率 表达错误！请重试。"));
+        return;
+    }
+    const double shown = (price * quantity * rate) / 100;
+    const double due = price * quantity * (rate / 100);
+    const double total = price * quantity;
+    if (!computable({shown, due, total, received - due, total - due})) return;
+    if (price < 0) {
+        const QString question =
+            kNegativeQuestion + CRLF + TAB +
+            QStringLiteral("    如果选“是”，那么实收金额将变为 0，以便抵消增加的金额，是否继续？  ");
+        if (!prompts_.yesNo(question, kBoxTitle)) return;
+        received = 0;
+        form_.setText(Box::Text1, QStringLiteral("0"));
+    }
+    if (!prompts_.yesNo(confirmation(true, wct(shown)), kBoxTitle)) return;
+    const double change = received - due;
+    if (change < 0) {
+        prompts_.ok(QStringLiteral("实收金额  不足。"));
+        return;
+    }
+    showChange(change, due);
+
+    const QString dateTime = clock_.dateTimeText();
+    write(records::kSaleFile,
+          records::saleLine(
+              {dateTime, wct(total - due), wct(received), wct(total), wct(quantity), wct(change)}, true));
+    const QString item =
+        records::itemLine({QStringLiteral("1"), wct(total - due), wct(total), wct(quantity), {}}, false);
+    write(records::kBlockFile, records::blockHead(dateTime, wct(due), QStringLiteral("1"), wct(total - due),
+                                                  wct(total), wct(quantity)) +
+                                   item + CRLF);
+    form_.setText(Box::Text2, QString());
+}
+
+void Checkout::settleAccumulated() {
+    const std::optional<Inputs> in = readInputs(false);
+    if (!in) return;
+    if (!form_.text(Box::Text2).isEmpty()) {
+        prompts_.ok(QStringLiteral("注意！商品累计尚未结束，第 ") + numbers_.plain(sale.shpleiji + 1) +
+                    QStringLiteral("种商品的价格还没有录入，请重试。"));
+        return;
+    }
+    const double due = sale.shpjg - sale.shpzk;
+    if (!prompts_.yesNo(confirmation(false, wct(due)), kBoxTitle)) {
+        showSaleList();
+        return;
+    }
+    const double received = in->received;
+    const double change = received - due;
+    if (!computable({change})) return;
+    if (change < 0) {
+        prompts_.ok(QStringLiteral("实收金额  不足。"));
+        showSaleList();
+        return;
+    }
+    showChange(change, due);
+
+    const QString dateTime = clock_.dateTimeText();
+    write(records::kSaleFile, records::saleLine({dateTime, wct(sale.shpzk), wct(received), wct(sale.shpjg),
+                                                 wct(sale.shpsl), wct(change)},
+                                                false));
+    bool ok = true;
+    const std::optional<QString> items = readItemFile(ok);
+    if (!items && ok) prompts_.ok(kNoRecords);
+    write(records::kBlockFile,
+          records::blockHead(dateTime, wct(due), numbers_.plain(sale.shpleiji), wct(sale.shpzk),
+                             wct(sale.shpjg), numbers_.plain(sale.shpsl)) +
+              items.value_or(QString()) + CRLF);
+}
+
+bool Checkout::resetItemFile() {
+    display_.setText(QString());
+    sale.shpleiji = sale.shpjg = sale.shpzk = sale.shpsl = 0;
+    if (const auto failure = files_.rewrite(path(records::kItemFile), QString())) {
+        prompts_.ok(QStringLiteral("无法写入 ") + path(records::kItemFile) + QStringLiteral("：") + *failure);
+        return false;
+    }
+    return true;
+}
+
+bool Checkout::Text2_KeyPress(int keyAscii) {
+    if (sale.shp && !resetItemFile()) return false;
+    if (keyAscii != kEnter) return false;
+    return acceptItem();
+}
+
+bool Checkout::acceptItem() {
+    const std::optional<Inputs> in = readInputs(true);
+    if (!in) return false;
+    double price = in->price;
+    const double rate = in->rate, quantity = in->quantity;
+    if (sale.tiaomajiesuan) {
+        const QString found = lookup_.kuaisu(form_.text(Box::Text2));
+        if (found.isEmpty()) {
+            prompts_.ok(QStringLiteral("没有该商品条码对应价格！"));
+            return false;
+        }
+        const std::optional<double> looked = numbers_.parse(found);
+        if (!looked) {
+            prompts_.ok(QStringLiteral("条码价格表中该商品的价格不是数字：") + found);
+            return false;
+        }
+        price = *looked;
+    }
+    if (in->price < 0) {
+        const QString question = kNegativeQuestion + CRLF + TAB + QStringLiteral("    是否继续？  ");
+        if (!prompts_.yesNo(question, kBoxTitle)) return false;
+    }
+    if (rate > 100 || rate < 0) {
+        prompts_.ok(QStringLiteral("折扣比率 表达错误！请重试。"));
+        return false;
+    }
+    const double total = quantity * price;
+    const double due = quantity * price * (rate / 100);
+    const double discount = total - due;
+    if (!computable({total, due, discount, sale.shpjg + money(total, numbers_, sale.zerob),
+                     sale.shpzk + money(discount, numbers_, sale.zerob)})) {
+        return false;
+    }
+
+    // The item line goes to the file first: an item that could not be
+    // written is not counted, so the totals always match the file.
+    const double number = sale.shpleiji + 1;
+    records::ItemTexts item{numbers_.plain(number), wct(discount), wct(total), wct(quantity), {}};
+    if (sale.tiaomajiesuan) {
+        QString name = lookup_.lookupFields[3];
+        item.number = tiaozhen(name, 39);
+        item.barcode = lookup_.lookupFields[2];
+    }
+    if (const auto failure =
+            files_.append(path(records::kItemFile), records::itemLine(item, sale.tiaomajiesuan))) {
+        prompts_.ok(QStringLiteral("无法写入 ") + path(records::kItemFile) + QStringLiteral("：") + *failure);
+        return false;
+    }
+
+    sale.shp = false;
+    sale.shpjg += money(total, numbers_, sale.zerob);
+    sale.shpleiji = number;
+    sale.shpzk += money(discount, numbers_, sale.zerob);
+    sale.shpsl += money(quantity, numbers_, sale.zerob);
+    if (sale.wav) {
+        voice_.wave(QStringLiteral("+"));
+        voice_.startItem(numbers_.plain(due));
+    }
+    showSaleList();
+    form_.setText(Box::Text2, QString());
+    return true;
+}
+
+void Checkout::Command3_Click() {
+    if (form_.command3Caption() != QStringLiteral("条码结算")) {
+        form_.setCommand3Caption(QStringLiteral("条码结算"));
+        sale.tiaomajiesuan = true;
+        form_.setText2FontSize(22);
+    } else {
+        form_.setCommand3Caption(QStringLiteral("价格结算"));
+        sale.tiaomajiesuan = false;
+        form_.setText2FontSize(40);
+    }
+}
+
+}  // namespace tovrin

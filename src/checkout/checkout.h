@@ -1,0 +1,98 @@
+#pragma once
+
+#include <QString>
+
+#include "barcode/lookup.h"
+#include "platform/clock.h"
+#include "platform/display.h"
+#include "platform/form.h"
+#include "platform/numbers.h"
+#include "platform/prompts.h"
+#include "platform/textfiles.h"
+#include "voice/voice.h"
+
+namespace tovrin {
+
+// The state of the sale in progress.
+struct SaleState {
+    bool shp = true;             // no multi-item sale is being accumulated
+    double shpleiji = 0;         // items accepted into the sale
+    double shpjg = 0;            // item totals, each rounded to cents
+    double shpzk = 0;            // discounts, each rounded to cents
+    double shpsl = 0;            // quantities, each rounded to cents
+    bool tiaomajiesuan = false;  // barcode settlement is on
+    bool wav = true;             // voice on
+    bool zerob = true;           // the number conversion writes "0" before a fraction
+};
+
+// The checkout: item entry in the price box, the change button, the
+// settlement switch and the journals.
+class Checkout {
+public:
+    struct Deps {
+        FormControls& form;
+        TextModel& display;
+        Prompts& prompts;
+        TextFiles& files;
+        const Clock& clock;
+        const NumberFormat& numbers;
+        Voice& voice;
+        BarcodeLookup& lookup;
+        QString folder;
+    };
+
+    static inline const QString kValidation =
+        QStringLiteral("实收金额  或 商品价格，数量，折扣比率 表达错误！请重试。");
+    static inline const QString kTooLarge = QStringLiteral("金额或数量太大，超出了可以计算的范围！请重试。");
+    static inline const QString kNoRecords = QStringLiteral("今天还没有营收记录！");
+
+    explicit Checkout(Deps deps);
+
+    SaleState sale;
+
+    // A click into an input box empties it.
+    void clickBox(Box box);
+    // The change button "找零".
+    void Command1_0_Click();
+    // A key typed into the price box; true when the key is consumed (an
+    // accepted item's Enter).
+    bool Text2_KeyPress(int keyAscii);
+    // The settlement switch "价格结算" / "条码结算".
+    void Command3_Click();
+
+    QString wct(double x) const;
+    // The sale-list view: the item file in the display.
+    int query3(const QString& mode, const QString& path);
+    QString runningTotals() const;
+
+private:
+    struct Inputs {
+        double received = 0, price = 0, rate = 0, quantity = 0;
+    };
+    // The numeric test of the boxes an operation reads; shows the validation
+    // (or too-large) message and gives nullopt when one fails.
+    std::optional<Inputs> readInputs(bool withPrice);
+    bool computable(std::initializer_list<double> values);
+    void settleOneItem();
+    void settleAccumulated();
+    void showChange(double change, double due);
+    void showSaleList();
+    bool acceptItem();
+    bool resetItemFile();
+
+    QString path(const QString& name) const;
+    void write(const QString& name, const QString& record);
+    std::optional<QString> readItemFile(bool& ok);
+
+    FormControls& form_;
+    TextModel& display_;
+    Prompts& prompts_;
+    TextFiles& files_;
+    const Clock& clock_;
+    const NumberFormat& numbers_;
+    Voice& voice_;
+    BarcodeLookup& lookup_;
+    QString folder_;
+};
+
+}  // namespace tovrin

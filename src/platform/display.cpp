@@ -1,0 +1,72 @@
+#include "platform/display.h"
+
+#include <algorithm>
+
+namespace tovrin {
+
+void TextModel::setText(const QString& text) {
+    text_ = text;
+    runs_.clear();
+    if (!text_.isEmpty()) runs_.push_back({0, text_.size(), baseSize_, kBlack});
+    selStart_ = std::min(selStart_, text_.size());
+    selLength_ = 0;
+    notify({true, 0, 0, text_, baseSize_, kBlack});
+}
+
+void TextModel::setSelStart(qsizetype position) {
+    selStart_ = std::clamp<qsizetype>(position, 0, text_.size());
+    selLength_ = 0;
+}
+
+void TextModel::setSelLength(qsizetype length) {
+    selLength_ = std::clamp<qsizetype>(length, 0, text_.size() - selStart_);
+}
+
+void TextModel::setSelText(const QString& text) {
+    const qsizetype at = selStart_;
+    const qsizetype removed = selLength_;
+    text_.replace(at, removed, text);
+
+    // Cut the runs around the replaced stretch and put the new run between.
+    std::vector<Run> runs;
+    runs.reserve(runs_.size() + 2);
+    for (const Run& run : runs_) {
+        const qsizetype end = run.start + run.length;
+        if (end <= at) {
+            runs.push_back(run);
+            continue;
+        }
+        if (run.start < at) runs.push_back({run.start, at - run.start, run.size, run.color});
+        if (end > at + removed) {
+            const qsizetype from = std::max(run.start, at + removed);
+            runs.push_back({from - removed + text.size(), end - from, run.size, run.color});
+        }
+    }
+    if (!text.isEmpty()) {
+        const auto pos = std::find_if(runs.begin(), runs.end(), [&](const Run& r) { return r.start >= at; });
+        runs.insert(pos, {at, text.size(), selSize_, selColor_});
+    }
+    // Neighbouring runs of the same format are one run.
+    runs_.clear();
+    for (const Run& run : runs) {
+        if (!runs_.empty() && runs_.back().size == run.size && runs_.back().color == run.color &&
+            runs_.back().start + runs_.back().length == run.start) {
+            runs_.back().length += run.length;
+        } else {
+            runs_.push_back(run);
+        }
+    }
+    selStart_ = at + text.size();
+    selLength_ = 0;
+    notify({false, at, removed, text, selSize_, selColor_});
+}
+
+void TextModel::append(const QString& text, double size) {
+    setSelFontSize(size);
+    setSelStart(length());
+    setSelText(text);
+    setSelStart(length());
+    setSelFontSize(size);
+}
+
+}  // namespace tovrin

@@ -1,0 +1,116 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <deque>
+#include <map>
+#include <set>
+
+#include "platform/clock.h"
+#include "platform/form.h"
+#include "platform/prompts.h"
+#include "platform/qt/gbk_text_files.h"
+#include "platform/sound.h"
+#include "platform/textfiles.h"
+#include "platform/timer.h"
+
+namespace tovrin::test {
+
+// Records every box; Yes/No answers come from a queue (an empty queue is a
+// test fault: it answers No and records that).
+class FakePrompts : public Prompts {
+public:
+    struct Shown {
+        QString kind;  // "ok" or "yesno"
+        QString text;
+        QString title;
+    };
+    void ok(const QString& text, const QString& title = kAppTitle) override;
+    bool yesNo(const QString& text, const QString& title = kBoxTitle) override;
+
+    void answer(std::initializer_list<bool> answers) { answers_.insert(answers_.end(), answers); }
+    QStringList texts() const;
+    std::vector<Shown> shown;
+    bool ranOutOfAnswers = false;
+
+private:
+    std::deque<bool> answers_;
+};
+
+class FakeClock : public Clock {
+public:
+    QDateTime now() const override { return now_; }
+    QChar dateSeparator() const override { return separator; }
+    void set(const QString& isoDateTime) { now_ = QDateTime::fromString(isoDateTime, Qt::ISODate); }
+    QChar separator = QLatin1Char('-');
+
+private:
+    QDateTime now_ = QDateTime(QDate(2018, 5, 12), QTime(9, 5, 7));
+};
+
+// A timer the test ticks by hand.
+class FakeTimer : public Timer {
+public:
+    void setInterval(int milliseconds) override { interval = milliseconds; }
+    void setEnabled(bool on) override { enabled = on; }
+    bool isEnabled() const override { return enabled; }
+    // Delivers one tick when enabled; returns whether it was delivered.
+    bool tick() {
+        if (!enabled) return false;
+        fire();
+        return true;
+    }
+    int interval = 0;
+    bool enabled = false;
+};
+
+// Records the file names of the clips played, in order.
+class RecordingSound : public SoundPlayer {
+public:
+    void play(const QString& path) override;
+    QStringList played;  // file names only
+};
+
+class FakeForm : public FormControls {
+public:
+    FakeForm();
+    QString text(Box box) const override { return texts.at(box); }
+    void setText(Box box, const QString& text) override { texts[box] = text; }
+    QString caption() const override { return windowCaption; }
+    void setCaption(const QString& caption) override { windowCaption = caption; }
+    QString command3Caption() const override { return command3; }
+    void setCommand3Caption(const QString& caption) override { command3 = caption; }
+    void setText2FontSize(double points) override { text2FontSize = points; }
+
+    void set(const QString& t1, const QString& t2, const QString& t3, const QString& t4);
+
+    std::map<Box, QString> texts;
+    QString windowCaption = QStringLiteral("Tovrin找零");
+    QString command3 = QStringLiteral("价格结算");
+    double text2FontSize = 36;
+};
+
+// Real GBK files in a fresh folder; paths named in `failing` refuse writes
+// with the given reason, as a full disk or a read-only folder would.
+class TempFiles : public GbkTextFiles {
+public:
+    QString folder() const { return dir_.path(); }
+    QString path(const QString& name) const { return dir_.filePath(name); }
+    QByteArray bytes(const QString& name) const;
+    void put(const QString& name, const QByteArray& bytes) const;
+    void putText(const QString& name, const QString& text) const;
+
+    std::optional<QString> append(const QString& path, const QString& record) override;
+    std::optional<QString> rewrite(const QString& path, const QString& content) override;
+    std::set<QString> failing;  // file names
+
+private:
+    QTemporaryDir dir_;
+};
+
+// GBK bytes of a text written in the test with \t and \r\n.
+QByteArray gbk(const QString& text);
+
+}  // namespace tovrin::test

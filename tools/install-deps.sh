@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the desktop run need,
+# and only those that are missing.
+set -euo pipefail
+
+pkgs=(
+  cmake ninja-build g++ make pkg-config
+  qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins
+  libfreexl-dev libquazip1-qt6-dev zlib1g-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  fonts-wqy-zenhei fonts-noto-cjk
+  xvfb xauth xdotool x11-utils imagemagick
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+)
+if [ "${1:-}" = "--assets" ]; then
+  pkgs+=(espeak-ng sox python3-xlwt)
+fi
+
+missing=()
+for p in "${pkgs[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
