@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <deque>
 #include <map>
+#include <ostream>
 #include <set>
 
 #include "platform/clock.h"
@@ -15,6 +16,9 @@
 #include "platform/sound.h"
 #include "platform/textfiles.h"
 #include "platform/timer.h"
+
+// Readable test failures for texts.
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
 namespace tovrin::test {
 

@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include "tests/checkout/fixture.h"
+
+namespace tovrin {
+namespace {
+
+using test::CheckoutFixture;
+
+const QString kItemFile = QStringLiteral("tovrincomm.txt");
+
+QString priceLine(const char* number, const char* discount, const char* total, const char* quantity) {
+    return QStringLiteral("商品:  %1\t   折扣：   \t%2\t商品总价格：  \t%3\t  商品 数量：  \t%4\t\r\n\r\n")
+        .arg(QString::fromLatin1(number), QString::fromLatin1(discount), QString::fromLatin1(total),
+             QString::fromLatin1(quantity));
+}
+
+QString totalsBlock(const char* count, const char* discount, const char* total, const char* quantity,
+                    const char* due) {
+    return QStringLiteral(
+               "2018-5-12 9:05:07\r\n\r\n商品序号:  %1\t   折扣累计：   \t%2\t商品价格累计：  \t%3\t  商品 "
+               "数量累计：  \t%4\r\n\t   应收金额累计：   \t%5\r\n\r\n")
+        .arg(QString::fromLatin1(count), QString::fromLatin1(discount), QString::fromLatin1(total),
+             QString::fromLatin1(quantity), QString::fromLatin1(due));
+}
+
+TEST(ItemEntry, ThreeItemsWithACorrection) {
+    CheckoutFixture f;
+    f.files.putText(kItemFile, QStringLiteral("old sale\r\n"));
+    ASSERT_TRUE(f.enter(QStringLiteral("10")));
+    EXPECT_EQ(f.display.text(), priceLine("1", "0", "10", "1") + QStringLiteral("\r\n") +
+                                    totalsBlock("1", "0", "10", "1", "10"));
+    ASSERT_TRUE(f.enter(QStringLiteral("4.5"), QStringLiteral("80"), QStringLiteral("2")));
+    EXPECT_TRUE(f.display.text().endsWith(totalsBlock("2", "1.8", "19", "3", "17.2")));
+
+    f.prompts.answer({true});
+    ASSERT_TRUE(f.enter(QStringLiteral("-4.5"), QStringLiteral("80"), QStringLiteral("2")));
+    EXPECT_EQ(f.prompts.texts(),
+              QStringList{QStringLiteral(
+                  "注意，商品价格为负数！当错误录入某种商品价格时，只需将该商品的负数价格录入，"
+                  "即可更正金额累计！\r\n\t    是否继续？  ")});
+    EXPECT_EQ(f.files.bytes(kItemFile),
+              test::gbk(priceLine("1", "0", "10", "1") + priceLine("2", "1.8", "9", "2") +
+                        priceLine("3", "-1.8", "-9", "2")));
+    EXPECT_EQ(f.display.text(), fromGbk(f.files.bytes(kItemFile)) + QStringLiteral("\r\n") +
+                                    totalsBlock("3", "0", "10", "5", "10"));
+    EXPECT_EQ(f.checkout.sale.shpleiji, 3);
+    EXPECT_EQ(f.form.text(Box::Text2), QString());
+    EXPECT_FALSE(f.checkout.sale.shp);
+}
+
+TEST(ItemEntry, PlusClipThenTheUnroundedAmountIsAnnounced) {
+    CheckoutFixture f;
+    ASSERT_TRUE(f.enter(QStringLiteral("3.333"), QStringLiteral("50"), QStringLiteral("1")));
+    EXPECT_EQ(f.sound.played, QStringList{QStringLiteral("jia.wav")});
+    EXPECT_EQ(f.voice.equaltime, QStringLiteral("1.6665"));
+    EXPECT_TRUE(f.timer2.enabled);
+}
+
+struct RefusedEnter {
+    const char *received, *price, *rate;
+    QString message;
+};
+
+TEST(ItemEntry, RefusedEnterKeepsTheBoxAndTheTotals) {
+    const RefusedEnter cases[] = {
+        {"0", "10", "120", QStringLiteral("折扣比率 表达错误！请重试。")},
+        {"0", "10", "-5", QStringLiteral("折扣比率 表达错误！请重试。")},
+        {"", "10", "100", QStringLiteral("实收金额  或 商品价格，数量，折扣比率 表达错误！请重试。")},
+        {"0", "1x", "100", QStringLiteral("实收金额  或 商品价格，数量，折扣比率 表达错误！请重试。")},
+    };
+    for (const RefusedEnter& c : cases) {
+        CheckoutFixture f;
+        ASSERT_TRUE(f.enter(QStringLiteral("10")));
+        f.prompts.shown.clear();
+        f.form.setText(Box::Text1, QString::fromLatin1(c.received));
+        f.form.setText(Box::Text3, QString::fromLatin1(c.rate));
+        f.form.setText(Box::Text2, QString::fromLatin1(c.price));
+        EXPECT_FALSE(f.checkout.Text2_KeyPress(13));
+        EXPECT_EQ(f.prompts.texts(), QStringList{c.message});
+        EXPECT_EQ(f.form.text(Box::Text2), QString::fromLatin1(c.price));
+        EXPECT_EQ(f.checkout.sale.shpleiji, 1);
+        EXPECT_EQ(f.checkout.sale.shpjg, 10);
+    }
+}
+
+TEST(ItemEntry, NegativePriceRefusedAddsNothing) {
+    CheckoutFixture f;
+    ASSERT_TRUE(f.enter(QStringLiteral("10")));
+    f.prompts.answer({false});
+    EXPECT_FALSE(f.enter(QStringLiteral("-4")));
+    EXPECT_EQ(f.checkout.sale.shpjg, 10);
+    EXPECT_EQ(f.form.text(Box::Text2), QStringLiteral("-4"));
+}
+
+TEST(ItemEntry, FirstKeyAfterASaleStartsANewOne) {
+    CheckoutFixture f;
+    ASSERT_TRUE(f.enter(QStringLiteral("10")));
+    f.form.setText(Box::Text1, QStringLiteral("10"));
+    f.prompts.answer({true});
+    f.checkout.Command1_0_Click();
+    ASSERT_TRUE(f.checkout.sale.shp);
+    EXPECT_FALSE(f.files.bytes(kItemFile).isEmpty());  // kept until the next sale begins
+
+    EXPECT_FALSE(f.checkout.Text2_KeyPress('1'));
+    EXPECT_EQ(f.display.text(), QString());
+    EXPECT_TRUE(f.files.bytes(kItemFile).isEmpty());
+    EXPECT_EQ(f.checkout.sale.shpjg, 0);
+    EXPECT_EQ(f.checkout.sale.shpleiji, 0);
+}
+
+TEST(ItemEntry, KeysWhileAccumulatingChangeNothing) {
+    CheckoutFixture f;
+    ASSERT_TRUE(f.enter(QStringLiteral("10")));
+    const QString shown = f.display.text();
+    EXPECT_FALSE(f.checkout.Text2_KeyPress('7'));
+    EXPECT_EQ(f.display.text(), shown);
+    EXPECT_EQ(f.checkout.sale.shpjg, 10);
+}
+
+TEST(ItemEntry, UnwritableItemFileAddsNothing) {
+    CheckoutFixture f;
+    ASSERT_TRUE(f.enter(QStringLiteral("10")));
+    f.files.failing.insert(kItemFile);
+    f.prompts.shown.clear();
+    f.form.setText(Box::Text2, QStringLiteral("5"));
+    EXPECT_FALSE(f.checkout.Text2_KeyPress(13));
+    ASSERT_EQ(f.prompts.shown.size(), 1u);
+    EXPECT_TRUE(f.prompts.shown[0].text.startsWith(QStringLiteral("无法写入 ")));
+    EXPECT_EQ(f.checkout.sale.shpleiji, 1);
+    EXPECT_EQ(f.checkout.sale.shpjg, 10);
+}
+
+const QString kTable = QStringLiteral(
+    "\t条码\t商品名称\t规格\t单位\t销售价\t\t\t\t\t\t\r\n"
+    "\t6901234567890\tcola 可乐 \t\t\t3.5\t\t\t\t\t\t\r\n"
+    "\t6920000000001\t矿泉水\t\t\t2\t\t\t\t\t\t\r\n");
+
+TEST(BarcodeSettlement, AScannedBarcodeIsPricedFromTheTable) {
+    CheckoutFixture f;
+    f.files.putText(QStringLiteral("collector.txt"), kTable);
+    f.checkout.Command3_Click();
+    ASSERT_TRUE(f.checkout.sale.tiaomajiesuan);
+    ASSERT_TRUE(f.enter(QStringLiteral("6901234567890"), QStringLiteral("100"), QStringLiteral("2")));
+    EXPECT_EQ(f.prompts.shown.size(), 0u);
+    EXPECT_EQ(
+        f.files.bytes(kItemFile),
+        test::gbk(QStringLiteral("商品:  COLA 可乐") + QString(31, QLatin1Char(' ')) +
+                  QStringLiteral("\t   折扣：   \t0\t商品总价格：  \t7\t  商品 数量：  \t2\t  商品 条码：  \t"
+                                 "6901234567890\t\r\n\r\n")));
+    EXPECT_EQ(f.checkout.sale.shpjg, 7);
+}
+
+TEST(BarcodeSettlement, UnknownBarcodeAddsNothing) {
+    CheckoutFixture f;
+    f.files.putText(QStringLiteral("collector.txt"), kTable);
+    f.checkout.Command3_Click();
+    EXPECT_FALSE(f.enter(QStringLiteral("777")));
+    EXPECT_EQ(f.prompts.texts(), (QStringList{QStringLiteral("没有此商品条形码！"),
+                                              QStringLiteral("没有该商品条码对应价格！")}));
+    EXPECT_EQ(f.checkout.sale.shpleiji, 0);
+}
+
+TEST(SettlementSwitch, TogglesOnTheCaption) {
+    CheckoutFixture f;
+    f.checkout.Command3_Click();
+    EXPECT_EQ(f.form.command3, QStringLiteral("条码结算"));
+    EXPECT_EQ(f.form.text2FontSize, 22);
+    EXPECT_TRUE(f.checkout.sale.tiaomajiesuan);
+    f.checkout.Command3_Click();
+    EXPECT_EQ(f.form.command3, QStringLiteral("价格结算"));
+    EXPECT_EQ(f.form.text2FontSize, 40);
+    EXPECT_FALSE(f.checkout.sale.tiaomajiesuan);
+}
+
+TEST(SettlementSwitch, KeepsTheRunningSale) {
+    CheckoutFixture f;
+    ASSERT_TRUE(f.enter(QStringLiteral("10")));
+    f.checkout.Command3_Click();
+    EXPECT_EQ(f.checkout.sale.shpjg, 10);
+    EXPECT_FALSE(f.checkout.sale.shp);
+}
+
+}  // namespace
+}  // namespace tovrin
