@@ -14,16 +14,27 @@ QString upperSameLength(const QString& text) {
         const char16_t c = data[i].unicode();
         if (c < 0x80) {
             if (c >= u'a' && c <= u'z') data[i] = QChar(char16_t(c - 32));
-        } else {
+        } else if (c < 0x3400 || c >= 0xA000) {  // CJK ideographs have no case
             data[i] = data[i].toUpper();
         }
     }
     return out;
 }
 
-std::optional<QString> lineAround(const QString& text, qsizetype p) {
+bool caseBlind(const QString& key) {
+    for (QChar c : key) {
+        const char16_t u = c.unicode();
+        const bool asciiNonLetter = u < 0x80 && !(u >= u'A' && u <= u'Z') && !(u >= u'a' && u <= u'z');
+        const bool ideograph = u >= 0x3400 && u < 0xA000;
+        if (!asciiNonLetter && !ideograph) return false;
+    }
+    return true;
+}
+
+std::optional<QString> lineAround(const QString& text, qsizetype p, bool endsInCrLf) {
     const qsizetype back = text.lastIndexOf(QLatin1Char('\r'), p);
     qsizetype forward = text.indexOf(QLatin1Char('\r'), p);
+    if (forward < 0 && endsInCrLf) forward = text.size();
     if (forward >= 0 && forward >= p + kLineWindow) forward = -1;
     if (back >= 0) {
         if (forward < 0) return std::nullopt;

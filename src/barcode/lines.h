@@ -14,7 +14,12 @@ QString upperSameLength(const QString& text);
 // end in CR LF: back to the nearest CR at or before p, forward to the first CR
 // among the 720 characters from p. An occurrence whose line has no CR within
 // those 720 characters does not count, unless it lies on the first line.
-std::optional<QString> lineAround(const QString& text, qsizetype p);
+// With `endsInCrLf` the text counts as if CR LF followed its last character.
+std::optional<QString> lineAround(const QString& text, qsizetype p, bool endsInCrLf = false);
+
+// True when upper-casing a text cannot change where this (upper-case) key
+// occurs in it: the key holds no letter that a lower-case letter maps to.
+bool caseBlind(const QString& key);
 
 // The fields of a line: with a TAB put before and after it, every TAB and
 // every "|" is a separator and field k is the text between the k-th separator

@@ -38,7 +38,11 @@ QString BarcodeLookup::kuaisu(const QString& barcode) {
         case TextFiles::State::HasContent:
             break;
     }
-    const QString text = upperSameLength(table.text + QStringLiteral("\r\n"));
+    // The working text is the table in upper case followed by CR LF. A key
+    // without letters occurs in the table where it occurs in its upper case,
+    // so only the line found needs upper-casing then.
+    const bool blind = caseBlind(key);
+    const QString text = blind ? table.text : upperSameLength(table.text);
 
     // Every occurrence counts, overlapping ones and those inside a longer
     // barcode, a name or a price; only the line of the first one is used.
@@ -49,7 +53,7 @@ QString BarcodeLookup::kuaisu(const QString& barcode) {
     } else {
         const QStringMatcher matcher(key);
         for (qsizetype p = matcher.indexIn(text, 0); p >= 0; p = matcher.indexIn(text, p + 1)) {
-            const std::optional<QString> line = lineAround(text, p);
+            const std::optional<QString> line = lineAround(text, p, true);
             if (!line) continue;
             if (++count == 1) found = *line;
             if (count > 1) break;  // two are enough to refuse
@@ -63,7 +67,7 @@ QString BarcodeLookup::kuaisu(const QString& barcode) {
         prompts_.ok(QStringLiteral("没有此商品条形码！"), kBoxTitle);
         return {};
     }
-    const QStringList fields = splitFields(found);
+    const QStringList fields = splitFields(blind ? upperSameLength(found) : found);
     for (qsizetype k = 1; k < fields.size(); ++k) lookupFields[k] = fields[k];
     if (lookupFields[2] == key && !lookupFields[6].isEmpty()) return lookupFields[6];
     prompts_.ok(QStringLiteral("没有该商品条码对应的价格！"));
