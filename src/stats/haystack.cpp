@@ -106,6 +106,20 @@ std::vector<QString> gatherLines(Haystack& text, const QString& needle) {
     return lines;
 }
 
+std::optional<QString> periodSection(Haystack& text, const QString& key, const QString& start,
+                                     const QString& endMarker) {
+    if (start.isEmpty()) return std::nullopt;
+    const qint64 s = text.indexOf(start, 0);
+    if (s < 0) return std::nullopt;
+    // Any record at or after the last key's place qualifies; the first does.
+    const qint64 lastKey = text.lastIndexOf(key, text.size() - 1);
+    const qint64 e = text.indexOf(start, std::max(s, lastKey - key.size() + 1));
+    if (e < 0) return QString();
+    const qint64 m = text.indexOf(endMarker, e + key.size());
+    // Without an end marker the section runs to the text's last CR.
+    return text.text(s, m >= 0 ? m : text.size() - 1);
+}
+
 std::vector<QString> keepLastCopies(std::vector<QString> lines) {
     QSet<QString> seen;
     std::vector<QString> kept;

@@ -74,6 +74,14 @@ bool byteSafe(const QString& text);
 // (back to the nearest CR, forward at most 720 characters to the next CR).
 std::vector<QString> gatherLines(Haystack& text, const QString& needle);
 
+// The period section of the goods report: from the first occurrence of the
+// key followed by its terminator (`start`) to where the end marker is found
+// after the period's last record, the record whose key no later key follows.
+// Empty when that record does not begin with `start`; nullopt when the text
+// holds no `start` at all.
+std::optional<QString> periodSection(Haystack& text, const QString& key, const QString& start,
+                                     const QString& endMarker);
+
 // Drops repeated lines and empty ones; of equal lines the last copy stays, in
 // its place.
 std::vector<QString> keepLastCopies(std::vector<QString> lines);

@@ -280,33 +280,22 @@ double Statistics::query5(const QString& key, const QString& journal, const QStr
 
     const QString k = removeLeadingBlanks(upperSameLength(key));
     const QString start = k + dfyue;
-    qint64 s = -1;
-    std::unique_ptr<Haystack> text;
-    if (file.state() == ByteFile::State::HasContent && !start.isEmpty()) {
-        text = journalText(file, journal, files_, {start, k, endMarker});
-        s = text->indexOf(start, 0);
+    std::optional<QString> section;
+    if (file.state() == ByteFile::State::HasContent) {
+        const std::unique_ptr<Haystack> text = journalText(file, journal, files_, {start, k, endMarker});
+        section = periodSection(*text, k, start, endMarker);
     }
-    if (s < 0) {
+    if (!section) {
         display_.setText(QString());
         prompts_.ok(kNoBarcodeRecords);
         return 0;
     }
 
-    // The last sale block of the period: no occurrence of the key after it.
-    const qint64 lastKey = text->lastIndexOf(k, text->size() - 1);
-    const qint64 e = text->indexOf(start, std::max(s, lastKey - k.size() + 1));
-    QString section;
-    if (e >= 0) {
-        const qint64 m = text->indexOf(endMarker, e + k.size());
-        section = text->text(s, m >= 0 ? m : text->size() - 1);
-    }
-    text.reset();
-
     display_.setText(QString());
-    display_.append(section + CRLF + CRLF + clock_.dateTimeText() + CRLF + CRLF +
+    display_.append(*section + CRLF + CRLF + clock_.dateTimeText() + CRLF + CRLF +
                         QStringLiteral("条码结算的商品数量统计：") + CRLF + CRLF,
                     12);
-    tongji(kItemLabel, section);
+    tongji(kItemLabel, *section);
     return 0;
 }
 
