@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QFile>
+#include <QString>
+
+namespace tovrin {
+
+// Read-only access to the bytes of a file that may be too large to be held
+// in memory: one window of it is read at a time and moved as the searches
+// go, so a scan of the whole file needs only the window's memory.
+class ByteFile {
+public:
+    enum class State { Missing, Unreadable, Empty, HasContent };
+
+    explicit ByteFile(const QString& path, qint64 window = qint64(4) << 20);
+
+    State state() const { return state_; }
+    // For Unreadable: the system's reason.
+    const QString& reason() const { return reason_; }
+    qint64 size() const { return size_; }
+
+    // The first occurrence of the needle that starts at or after `from` and
+    // before `limit`; -1 when there is none. An empty needle is found at
+    // `from`.
+    qint64 indexOf(QByteArrayView needle, qint64 from, qint64 limit = -1);
+    // The last occurrence that starts at or before `from` and at or after
+    // `floor`; -1 when there is none.
+    qint64 lastIndexOf(QByteArrayView needle, qint64 from, qint64 floor = 0);
+    // The bytes from `from` up to `to` (excluded), clipped to the file.
+    QByteArray bytes(qint64 from, qint64 to);
+
+private:
+    // The bytes held from `pos` on, at least `atLeast` of them when the file
+    // has that many; a new window is read at `pos` when needed.
+    QByteArrayView ahead(qint64 pos, qint64 atLeast);
+    // The bytes held that end at `end`, at least `atLeast` of them when the
+    // file has that many.
+    QByteArrayView behind(qint64 end, qint64 atLeast);
+    void load(qint64 from, qint64 length);
+
+    QFile file_;
+    State state_ = State::Missing;
+    QString reason_;
+    qint64 size_ = 0;
+    qint64 window_;
+    QByteArray buffer_;
+    qint64 bufferStart_ = 0;
+};
+
+}  // namespace tovrin

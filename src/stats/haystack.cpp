@@ -1,0 +1,135 @@
+#include "stats/haystack.h"
+
+#include <QSet>
+#include <algorithm>
+
+#include "barcode/lines.h"
+
+namespace tovrin {
+
+namespace {
+const QByteArray kCrLf = QByteArrayLiteral("\r\n");
+constexpr qint64 kLineWindow = 720;
+}  // namespace
+
+qint64 TextHaystack::indexOf(const QString& needle, qint64 from, qint64 limit) {
+    const qint64 hit = text_.indexOf(needle, from);
+    return limit >= 0 && hit >= limit ? -1 : hit;
+}
+
+qint64 TextHaystack::lastIndexOf(const QString& needle, qint64 from, qint64 floor) {
+    if (from < 0) return -1;
+    if (needle.isEmpty()) return from >= floor && from <= size() ? from : -1;
+    if (floor <= 0) return text_.lastIndexOf(needle, std::min(from, size()));
+    // Searched backward from `from`, stopping at the floor.
+    const qint64 n = needle.size();
+    for (qint64 p = std::min(from, size() - n); p >= floor; --p) {
+        if (QStringView(text_).sliced(p, n) == needle) return p;
+    }
+    return -1;
+}
+
+FileHaystack::FileHaystack(ByteFile& file)
+    : file_(file), size_(file.size() > 0 ? file.size() + 2 : 0), decoder_("GBK") {}
+
+QByteArray FileHaystack::bytes(qint64 from, qint64 to) {
+    from = std::clamp<qint64>(from, 0, size_);
+    to = std::clamp<qint64>(to, from, size_);
+    const qint64 fileSize = file_.size();
+    QByteArray out = file_.bytes(from, std::min(to, fileSize));
+    for (qint64 p = std::max(from, fileSize); p < to; ++p) out += kCrLf[p - fileSize];
+    return out;
+}
+
+qint64 FileHaystack::indexOf(const QString& needle, qint64 from, qint64 limit) {
+    if (size_ == 0) return needle.isEmpty() && from == 0 ? 0 : -1;
+    if (limit < 0 || limit > size_) limit = size_;
+    const QByteArray n = needle.toLatin1();
+    const qint64 fileSize = file_.size();
+    const qint64 hit = file_.indexOf(n, from, std::min(limit, fileSize));
+    if (hit >= 0 || n.isEmpty()) return hit;
+    // An occurrence that reaches into the CR LF behind the content.
+    const qint64 tailStart = std::max(from, fileSize - n.size() + 1);
+    const QByteArray tail = bytes(tailStart, size_);
+    const qint64 t = tail.indexOf(n);
+    return t >= 0 && tailStart + t < limit ? tailStart + t : -1;
+}
+
+qint64 FileHaystack::lastIndexOf(const QString& needle, qint64 from, qint64 floor) {
+    if (from < 0 || size_ == 0) return -1;
+    const QByteArray n = needle.toLatin1();
+    const qint64 fileSize = file_.size();
+    const qint64 tailStart = std::max<qint64>(floor, fileSize - n.size() + 1);
+    if (!n.isEmpty() && from >= tailStart) {
+        const QByteArray tail = bytes(tailStart, size_);
+        const qint64 t = tail.lastIndexOf(n, std::min(from - tailStart, tail.size() - n.size()));
+        if (t >= 0) return tailStart + t;
+    }
+    return file_.lastIndexOf(n, from, floor);
+}
+
+QString FileHaystack::text(qint64 from, qint64 to) {
+    decoder_.resetState();
+    QString decoded = decoder_.decode(bytes(from, to));
+    return upperSameLength(decoded);
+}
+
+bool byteSafe(const QString& text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c >= 0x80) return false;
+        if ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z')) return false;
+        if (i == 0 && c >= 0x40) return false;
+    }
+    return true;
+}
+
+std::vector<QString> gatherLines(Haystack& text, const QString& needle) {
+    std::vector<QString> lines;
+    const QString cr = QStringLiteral("\r");
+    const qint64 window = text.reach(kLineWindow);
+    // The occurrences come in increasing order, so the search back for the
+    // line's CR goes no further than the previous occurrence.
+    qint64 searchedTo = -1;  // positions up to here are searched
+    qint64 lastCr = -1;      // the last CR among them
+    for (qint64 p = text.indexOf(needle, 0); p >= 0; p = text.indexOf(needle, p + 1)) {
+        const qint64 back = text.lastIndexOf(cr, p, searchedTo + 1);
+        if (back >= 0) lastCr = back;
+        searchedTo = p;
+        const qint64 start = lastCr >= 0 ? lastCr : 0;
+        const qint64 forward = text.indexOf(cr, p, p + window);
+        const qint64 end = forward >= 0 ? forward + 1 : std::min(text.size(), p + window);
+        const QString before = text.text(start, p);
+        const std::optional<QString> line = lineAround(before + text.text(p, end), before.size());
+        if (line) lines.push_back(*line);
+    }
+    return lines;
+}
+
+std::optional<QString> periodSection(Haystack& text, const QString& key, const QString& start,
+                                     const QString& endMarker) {
+    if (start.isEmpty()) return std::nullopt;
+    const qint64 s = text.indexOf(start, 0);
+    if (s < 0) return std::nullopt;
+    // Any record at or after the last key's place qualifies; the first does.
+    const qint64 lastKey = text.lastIndexOf(key, text.size() - 1);
+    const qint64 e = text.indexOf(start, std::max(s, lastKey - key.size() + 1));
+    if (e < 0) return QString();
+    const qint64 m = text.indexOf(endMarker, e + key.size());
+    // Without an end marker the section runs to the text's last CR.
+    return text.text(s, m >= 0 ? m : text.size() - 1);
+}
+
+std::vector<QString> keepLastCopies(std::vector<QString> lines) {
+    QSet<QString> seen;
+    std::vector<QString> kept;
+    for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
+        if (it->isEmpty() || seen.contains(*it)) continue;
+        seen.insert(*it);
+        kept.push_back(std::move(*it));
+    }
+    std::reverse(kept.begin(), kept.end());
+    return kept;
+}
+
+}  // namespace tovrin

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QString>
+#include <QStringDecoder>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "platform/bytefile.h"
+
+namespace tovrin {
+
+// The upper-cased text of a journal as the reports search it: the file's
+// content followed by CR LF (nothing at all for an empty file). Positions are
+// those of the source, bytes of the file or characters of a text; texts cut
+// out between positions come back decoded and upper-cased.
+class Haystack {
+public:
+    virtual ~Haystack() = default;
+    virtual qint64 size() const = 0;
+    // The first occurrence at or after `from` starting before `limit` (-1: to
+    // the end); -1 when none.
+    virtual qint64 indexOf(const QString& needle, qint64 from, qint64 limit = -1) = 0;
+    // The last occurrence starting at or before `from` and at or after `floor`.
+    virtual qint64 lastIndexOf(const QString& needle, qint64 from, qint64 floor = 0) = 0;
+    virtual QString text(qint64 from, qint64 to) = 0;
+    // How many positions hold at least the given number of characters.
+    virtual qint64 reach(qint64 characters) const = 0;
+};
+
+// A text held whole.
+class TextHaystack : public Haystack {
+public:
+    // `text` is the searched text as it stands (already upper-cased).
+    explicit TextHaystack(QString text) : text_(std::move(text)) {}
+    qint64 size() const override { return text_.size(); }
+    qint64 indexOf(const QString& needle, qint64 from, qint64 limit = -1) override;
+    qint64 lastIndexOf(const QString& needle, qint64 from, qint64 floor = 0) override;
+    QString text(qint64 from, qint64 to) override { return text_.mid(from, to - from); }
+    qint64 reach(qint64 characters) const override { return characters; }
+
+private:
+    QString text_;
+};
+
+// A GBK journal searched in its bytes and decoded only where text is cut out.
+// The needles must be byte-safe (see byteSafe): then a byte match is exactly a
+// match of the same characters in the decoded, upper-cased text.
+class FileHaystack : public Haystack {
+public:
+    explicit FileHaystack(ByteFile& file);
+    qint64 size() const override { return size_; }
+    qint64 indexOf(const QString& needle, qint64 from, qint64 limit = -1) override;
+    qint64 lastIndexOf(const QString& needle, qint64 from, qint64 floor = 0) override;
+    QString text(qint64 from, qint64 to) override;
+    // A GBK character takes at most two bytes.
+    qint64 reach(qint64 characters) const override { return 2 * characters; }
+
+private:
+    // The bytes of the text (content and the CR LF behind it) in [from, to).
+    QByteArray bytes(qint64 from, qint64 to);
+    ByteFile& file_;
+    qint64 size_;
+    QStringDecoder decoder_;
+};
+
+// True when a byte search finds a text exactly where a search of the decoded
+// and upper-cased GBK text would: the text is plain ASCII without Latin letters
+// (upper-casing leaves it alone and nothing else upper-cases to it) and it
+// does not begin with a byte that can be the second byte of a GBK character.
+bool byteSafe(const QString& text);
+
+// The lines of all occurrences of the needle, in text order, by the line rule
+// (back to the nearest CR, forward at most 720 characters to the next CR).
+std::vector<QString> gatherLines(Haystack& text, const QString& needle);
+
+// The period section of the goods report: from the first occurrence of the
+// key followed by its terminator (`start`) to where the end marker is found
+// after the period's last record, the record whose key no later key follows.
+// Empty when that record does not begin with `start`; nullopt when the text
+// holds no `start` at all.
+std::optional<QString> periodSection(Haystack& text, const QString& key, const QString& start,
+                                     const QString& endMarker);
+
+// Drops repeated lines and empty ones; of equal lines the last copy stays, in
+// its place.
+std::vector<QString> keepLastCopies(std::vector<QString> lines);
+
+}  // namespace tovrin

@@ -1,0 +1,84 @@
+#include "stats/periods.h"
+
+#include <gtest/gtest.h>
+
+namespace tovrin {
+namespace {
+
+struct PadCase {
+    QString text;
+    double width;
+    QString padded;
+    QString trimmed;  // what the caller's variable holds afterwards
+};
+
+TEST(Tiaozhen, PadsToOneColumnPastTheWidth) {
+    const std::vector<PadCase> cases = {
+        {QStringLiteral("折扣合计："), 18, QStringLiteral("折扣合计：") + QString(9, u' '),
+         QStringLiteral("折扣合计：")},
+        {QStringLiteral("12.5"), 8, QStringLiteral("12.5     "), QStringLiteral("12.5")},
+        {QStringLiteral("12345.67"), 8, QStringLiteral("12345.67"), QStringLiteral("12345.67")},
+        {QStringLiteral("123456.78"), 8, QStringLiteral("123456.78"), QStringLiteral("123456.78")},
+        {QStringLiteral("  abc  "), 3, QStringLiteral("abc"), QStringLiteral("abc")},
+        {QString(), 8, QString(9, u' '), QString()},
+        // Only blanks are trimmed; TAB, CR and LF stay and count one column.
+        {QStringLiteral("\r\nab \t "), 7, QStringLiteral("\r\nab \t  "), QStringLiteral("\r\nab \t")},
+        // A fractional width: one blank per whole number from the width up.
+        {QStringLiteral("ab"), 4.5, QStringLiteral("ab   "), QStringLiteral("ab")},
+    };
+    for (const PadCase& c : cases) {
+        QString variable = c.text;
+        EXPECT_EQ(tiaozhen(variable, c.width), c.padded) << qPrintable(c.text);
+        EXPECT_EQ(variable, c.trimmed) << qPrintable(c.text);
+    }
+}
+
+TEST(DisplayWidth, CountsGbkBytes) {
+    EXPECT_EQ(displayWidth(QStringLiteral("商品:  ab")), 9);
+    EXPECT_EQ(displayWidth(QStringLiteral("\t\r\n")), 3);
+    EXPECT_EQ(displayWidth(QString(QChar(0))), 2);
+    // Hangul has no GBK code: written as "?", one column.
+    EXPECT_EQ(displayWidth(QStringLiteral("한")), 1);
+}
+
+TEST(PeriodKeys, MonthKeyIsTheTextBeforeTheLastSeparator) {
+    EXPECT_EQ(dyue(QStringLiteral("2018-5-12")), QStringLiteral("2018-5"));
+    EXPECT_EQ(dyue(QStringLiteral("2018/05/12")), QStringLiteral("2018/05"));
+    EXPECT_EQ(dyue(QStringLiteral("2018-5")), QStringLiteral("2018"));
+    EXPECT_EQ(dyue(QStringLiteral("2018\\5\\12")), QStringLiteral("2018\\5"));
+}
+
+struct MarkerCase {
+    QString date;
+    QString zhuanda;
+    QString dayMarker;    // dyuea(date, zhuanda)
+    QString monthMarker;  // dyueb(date)
+};
+
+TEST(PeriodKeys, EndMarkersTurnToTheNextYearOnlyAtTheEndOfDecember) {
+    const QString dash = QStringLiteral("2018-5-12");
+    const std::vector<MarkerCase> cases = {
+        {QStringLiteral("2018-5-12"), dash, QStringLiteral("2018-"), QStringLiteral("2018-")},
+        {QStringLiteral("2018-12-31"), dash, QStringLiteral("2019-"), QStringLiteral("2019-")},
+        {QStringLiteral("2018-12-30"), dash, QStringLiteral("2018-"), QStringLiteral("2019-")},
+        {QStringLiteral("2018-12-1"), dash, QStringLiteral("2018-"), QStringLiteral("2019-")},
+        {QStringLiteral("2018-1-31"), dash, QStringLiteral("2018-"), QStringLiteral("2018-")},
+        {QStringLiteral("2018-11-30"), dash, QStringLiteral("2018-"), QStringLiteral("2018-")},
+        {QStringLiteral("2018/12/31"), QStringLiteral("2018/12/31"), QStringLiteral("2019/"),
+         QStringLiteral("2019/")},
+        {QStringLiteral("2018\\12\\31"), QStringLiteral("2018\\12\\31"), QStringLiteral("2019\\"),
+         QStringLiteral("2019\\")},
+        // The day marker takes its separator from today's date text.
+        {QStringLiteral("2018/12/31"), dash, QStringLiteral("2018-"), QStringLiteral("2019/")},
+        // No separator, or no four-digit year: no marker.
+        {QStringLiteral("20181231"), QStringLiteral("20181231"), QString(), QString()},
+        {QStringLiteral("18-12-31"), QStringLiteral("18-12-31"), QString(), QString()},
+    };
+    for (const MarkerCase& c : cases) {
+        EXPECT_EQ(dyuea(c.date, c.zhuanda), c.dayMarker) << qPrintable(c.date);
+        EXPECT_EQ(dyueb(c.date), c.monthMarker) << qPrintable(c.date);
+    }
+}
+
+}  // namespace
+}  // namespace tovrin
