@@ -150,9 +150,12 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
             if (watched == box(b)) checkout_->clickBox(b);
         }
     } else if (event->type() == QEvent::KeyPress && watched == Text2) {
-        // Keys that type a character (Enter, Backspace and Esc included).
-        const QString typed = static_cast<QKeyEvent*>(event)->text();
-        if (!typed.isEmpty() && checkout_->Text2_KeyPress(typed[0].unicode())) return true;
+        // Keys that type a character (Enter, Backspace and Esc included);
+        // Tab only moves the focus.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const QString typed = key->text();
+        const bool focusKey = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
+        if (!typed.isEmpty() && !focusKey && checkout_->Text2_KeyPress(typed[0].unicode())) return true;
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -1,0 +1,152 @@
+#!/usr/bin/env python3
+"""End-to-end scenarios: the installed program in a fresh program folder,
+driven by keys on a private X server; the journals are checked byte for byte.
+
+usage: e2e.py INSTALL_DIR ARTIFACT_DIR [TEST_DATA_DIR]"""
+
+import os
+import shutil
+import sys
+import time
+import traceback
+
+from till import Display, Till, gbk, normalised, program_folder
+
+TITLE = "Tovrin 找零"       # questions
+APP_TITLE = "Tovrin找零"    # OK boxes
+
+T = "\t"
+CRLF = "\r\n"
+
+
+def sale_line(received, total, quantity, change, discount="0", one_item=True):
+    line = ("DT" + T + "折扣：   " + T + discount + T + "实收金额：  " + T + received + T + "商品价格累计：  " + T +
+            total + T + "  商品 数量累计：  " + T + quantity + T + "找零：  " + T + change)
+    return gbk(line + (T if one_item else "") + CRLF)
+
+
+def item_line(number, discount, total, quantity):
+    return ("商品:  " + number + T + "   折扣：   " + T + discount + T + "商品总价格：  " + T + total + T +
+            "  商品 数量：  " + T + quantity + T + CRLF + CRLF)
+
+
+def block(due, count, discount, total, quantity, items):
+    return gbk("DT" + T + "   应收金额累计：   " + T + due + CRLF + "商品序号:  " + count + T + "   折扣累计：   " + T +
+               discount + T + "商品价格累计：  " + T + total + T + "  商品 数量累计：  " + T + quantity + CRLF +
+               CRLF + items + CRLF + CRLF)
+
+
+def expect_file(till, name, expected):
+    actual = normalised(till.file(name))
+    if actual != expected:
+        raise AssertionError("%s differs:\n  expected %r\n  actual   %r" % (name, expected, actual))
+
+
+def one_item_sale(till):
+    till.fill("Text1", "100")
+    till.fill("Text2", "35.5")
+    till.press("Command1(0)")
+    till.answer(TITLE, "y", shot="one-item-confirmation")
+
+
+ONE_ITEM_LINE = sale_line("100", "35.5", "1", "64.5")
+ONE_ITEM_BLOCK = block("35.5", "1", "0", "35.5", "1", item_line("1", "0", "35.5", "1"))
+
+
+def scenario_one_item(display, install):
+    till = Till(display, program_folder(install))
+    try:
+        one_item_sale(till)
+        time.sleep(0.5)
+        display.screenshot("one-item-change")
+        expect_file(till, "tovrincalculate.txt", ONE_ITEM_LINE)
+        expect_file(till, "tovrinback.txt", ONE_ITEM_BLOCK)
+    finally:
+        till.kill()
+
+
+def scenario_three_items(display, install):
+    till = Till(display, program_folder(install))
+    try:
+        till.fill("Text2", "10")
+        till.keys("Return")
+        till.fill("Text4", "2")
+        till.fill("Text3", "80")
+        till.fill("Text2", "4.5")
+        till.keys("Return")
+        till.fill("Text2", "-4.5")
+        till.keys("Return")
+        till.answer(TITLE, "y")  # the negative price takes the item back
+        display.screenshot("three-items-list")
+        items = item_line("1", "0", "10", "1") + item_line("2", "1.8", "9", "2") + item_line("3", "-1.8", "-9", "2")
+        expect_file(till, "tovrincomm.txt", gbk(items))
+
+        till.fill("Text1", "5")
+        till.press("Command1(0)")
+        till.answer(TITLE, "y")
+        till.answer(APP_TITLE, "Return", shot="three-items-not-enough")
+        expect_file(till, "tovrincalculate.txt", b"")
+
+        till.fill("Text1", "20")
+        till.press("Command1(0)")
+        till.answer(TITLE, "y")
+        time.sleep(0.5)
+        display.screenshot("three-items-change")
+        expect_file(till, "tovrincalculate.txt", sale_line("20", "10", "5", "10", one_item=False))
+        expect_file(till, "tovrinback.txt", block("10", "3", "0", "10", "5", items))
+    finally:
+        till.kill()
+
+
+def scenario_exit_and_restart(display, install):
+    folder = program_folder(install)
+    till = Till(display, folder)
+    try:
+        one_item_sale(till)
+        till.close_window()
+        till.answer(TITLE, "n", shot="exit-question")
+        time.sleep(0.5)
+        assert till.running(), "No must keep the program running"
+        till.close_window()
+        till.answer(TITLE, "y")
+        till.wait_exit()
+    finally:
+        till.kill()
+    # A new run appends to the journals of the first.
+    till = Till(display, folder)
+    try:
+        one_item_sale(till)
+        time.sleep(0.3)
+        display.screenshot("restart")
+        expect_file(till, "tovrincalculate.txt", ONE_ITEM_LINE * 2)
+        expect_file(till, "tovrinback.txt", ONE_ITEM_BLOCK * 2)
+    finally:
+        till.kill()
+
+
+SCENARIOS = [scenario_one_item, scenario_three_items, scenario_exit_and_restart]
+
+
+def main():
+    install, artifacts = sys.argv[1], sys.argv[2]
+    shutil.rmtree(artifacts, ignore_errors=True)
+    passed = failed = 0
+    for scenario in SCENARIOS:
+        display = Display(os.path.join(artifacts, scenario.__name__))
+        try:
+            scenario(display, install)
+            passed += 1
+            print("PASS", scenario.__name__, flush=True)
+        except Exception:  # a failed scenario is reported and the next one runs
+            failed += 1
+            print("FAIL", scenario.__name__, flush=True)
+            traceback.print_exc()
+            display.screenshot("failure")
+        finally:
+            display.close()
+    print("e2e: %d passed, %d failed" % (passed, failed))
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
