@@ -5,6 +5,8 @@
 #include <QMouseEvent>
 #include <cmath>
 
+#include "app/compact_controls.h"
+
 namespace tovrin {
 
 namespace {
@@ -85,7 +87,7 @@ void Form1::build() {
                        twipsToPixels(d.height, dpi));
     };
     auto label = [&](const Design& d, const QString& caption) {
-        auto* l = new QLabel(caption, this);
+        auto* l = new CompactLabel(caption, this);
         place(l, d);
         return l;
     };
@@ -96,7 +98,7 @@ void Form1::build() {
         return e;
     };
     auto button = [&](const Design& d, const QString& caption) {
-        auto* b = new QPushButton(caption, this);
+        auto* b = new CompactButton(caption, this);
         place(b, d);
         return b;
     };

@@ -55,6 +55,7 @@ void Form1::Form_Load() {
 
     // 5. The notes replace the design text in the display's own format.
     RichTextBox1Model.setText(usageNotes(services_.folder));
+    RichTextBox1->moveCursor(QTextCursor::Start);
 
     // 6.
     checkout_->sale.shp = true;

@@ -1,4 +1,5 @@
 #include <QFontInfo>
+#include <QScrollBar>
 
 #include "app/layout.h"
 #include "app/notes.h"
@@ -103,6 +104,9 @@ TEST_F(StartupTest, ShowsTheNotesInPlaceOfTheDesignTextWithoutWrapping) {
     EXPECT_EQ(form->RichTextBox1Model.runs()[0].size, 12);
     EXPECT_EQ(form->RichTextBox1Model.runs()[0].color, kBlack);
     EXPECT_EQ(form->RichTextBox1->lineWrapMode(), QTextEdit::NoWrap);
+    // The notes stay at the top of the display.
+    form->show();
+    EXPECT_EQ(form->RichTextBox1->verticalScrollBar()->value(), 0);
     // The view holds the notes too, as paragraphs.
     EXPECT_EQ(form->RichTextBox1->toPlainText(),
               QString(form->RichTextBox1Model.text()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
