@@ -14,7 +14,7 @@ int main(int argc, char* argv[]) {
     // Two windows on one folder would write the same journals.
     tovrin::TillLock lock(QCoreApplication::applicationDirPath());
     if (!lock.acquire()) {
-        tovrin::QtPrompts(nullptr).ok(tovrin::TillLock::kAlreadyRunning);
+        tovrin::QtPrompts(nullptr).ok(tovrin::TillLock::kAlreadyRunning, tovrin::kBoxTitle);
         return 0;
     }
 
