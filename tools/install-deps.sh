@@ -9,7 +9,7 @@ pkgs=(
   libfreexl-dev libquazip1-qt6-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-wqy-zenhei fonts-noto-cjk
-  xvfb xauth xdotool x11-utils imagemagick
+  xvfb xauth xdotool x11-utils imagemagick openbox
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
 )
 if [ "${1:-}" = "--assets" ]; then

@@ -5,6 +5,8 @@
 #include <QMouseEvent>
 #include <cmath>
 
+#include "app/compact_controls.h"
+
 namespace tovrin {
 
 namespace {
@@ -30,10 +32,7 @@ constexpr Design kCommand2{"Command2", 12480, 360, 2172, 612, 15};
 constexpr Design kCommand3{"Command3", 12360, 8640, 852, 612, 15};
 
 QFont designFont(double points) {
-    QFont font;
-    font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("NSimSun"),
-                      QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Noto Sans CJK SC"),
-                      QStringLiteral("WenQuanYi Zen Hei")});
+    QFont font(designFamily());
     font.setBold(true);
     font.setPointSizeF(points);
     return font;
@@ -66,6 +65,8 @@ Form1::Form1(Form1Services services, QWidget* parent) : QWidget(parent), service
 
     connect(Command1_0, &QPushButton::clicked, this, [this] { checkout_->Command1_0_Click(); });
     connect(Command3, &QPushButton::clicked, this, [this] { checkout_->Command3_Click(); });
+
+    Form_Load();
 }
 
 Form1::~Form1() = default;
@@ -75,6 +76,9 @@ void Form1::build() {
     setWindowTitle(QStringLiteral("Tovrin找零"));
     const double dpi = logicalDpiX();
     resize(twipsToPixels(12285, dpi), twipsToPixels(9480, dpi));
+    // Small enough for any screen, large enough that the display and the
+    // bottom row keep room below the amount boxes.
+    setMinimumSize(twipsToPixels(9000, dpi), twipsToPixels(6300, dpi));
 
     auto place = [&](QWidget* w, const Design& d) {
         w->setObjectName(QString::fromLatin1(d.name));
@@ -83,7 +87,7 @@ void Form1::build() {
                        twipsToPixels(d.height, dpi));
     };
     auto label = [&](const Design& d, const QString& caption) {
-        auto* l = new QLabel(caption, this);
+        auto* l = new CompactLabel(caption, this);
         place(l, d);
         return l;
     };
@@ -94,7 +98,7 @@ void Form1::build() {
         return e;
     };
     auto button = [&](const Design& d, const QString& caption) {
-        auto* b = new QPushButton(caption, this);
+        auto* b = new CompactButton(caption, this);
         place(b, d);
         return b;
     };

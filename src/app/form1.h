@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <memory>
 
+#include "app/layout.h"
 #include "barcode/lookup.h"
 #include "checkout/checkout.h"
 #include "platform/display.h"
@@ -66,10 +67,33 @@ public:
     QPushButton* Command2;
     QPushButton* Command3;
 
+    // Start-up (startup.cpp): first values, notes, caption, colours; run once
+    // by the constructor.
+    void Form_Load();
+    // Word wrap of the display: on with bSwitch true, off with false.
+    void AutoSwitchLine(DisplayView* RichText, bool bSwitch);
+    // The layout rule on the window's current size (layout.cpp); a minimised
+    // window is left as it is.
+    void Form_Resize();
+
+    // Today's date as the date-time text writes it, taken once at start-up;
+    // the statistics select their day and month with it.
+    QString zhuanda;
+
+    static inline const QString kExitQuestion = QStringLiteral("是否退出Tovrin 找零？");
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
+    double twipsPerPixelX() const;
+    double twipsPerPixelY() const;
+    LayoutInput layoutInput() const;
+    void placeDisplay(const LayoutResult& r);
+
     QLineEdit* box(Box which) const;
     void build();
 

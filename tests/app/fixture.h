@@ -1,0 +1,36 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "app/form1.h"
+#include "support/fakes.h"
+
+namespace tovrin::test {
+
+// A checkout window built on fakes in a fresh program folder.
+class WindowTest : public ::testing::Test {
+protected:
+    std::unique_ptr<Form1> makeWindow(const NumberFormat* format = nullptr) {
+        Form1Services services;
+        services.prompts = &prompts;
+        services.files = &files;
+        services.clock = &clock;
+        services.numbers = format ? format : &numbers;
+        services.sound = &sound;
+        services.timer2 = &timer2;
+        services.timer3 = &timer3;
+        services.folder = files.folder();
+        return std::make_unique<Form1>(services);
+    }
+
+    FakePrompts prompts;
+    TempFiles files;
+    FakeClock clock;
+    NumberFormat numbers;
+    RecordingSound sound;
+    FakeTimer timer2, timer3;
+};
+
+}  // namespace tovrin::test
