@@ -5,7 +5,7 @@ ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build run test unit-tests asan-tests bench format clean
+.PHONY: all deps build run test unit-tests asan-tests e2e bench format clean
 
 all: build
 
@@ -19,14 +19,22 @@ build: deps
 run: build
 	./$(BUILD)/tovrin
 
-# The tests run under AddressSanitizer and UBSan in their own build tree.
-test: build asan-tests
+# The unit tests run under AddressSanitizer and UBSan in their own build
+# tree; then the end-to-end scenarios drive the installed program.
+test: build asan-tests e2e
 
 asan-tests: deps
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTOVRIN_SANITIZE=ON -DTOVRIN_BENCH=OFF
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=offscreen \
 	  ctest --output-on-failure -j $(JOBS)
+
+# The real program, installed into a program folder of its own, on a private
+# X server; screenshots of every scenario land in $(BUILD)/e2e-artifacts.
+e2e: build
+	rm -rf $(BUILD)/e2e-install
+	cmake --install $(BUILD) --prefix $(BUILD)/e2e-install
+	python3 tests/e2e/e2e.py $(BUILD)/e2e-install $(BUILD)/e2e-artifacts
 
 unit-tests: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)

@@ -62,11 +62,16 @@ Form1::Form1(Form1Services services, QWidget* parent) : QWidget(parent), service
     checkout_ = std::make_unique<Checkout>(
         Checkout::Deps{*this, RichTextBox1Model, *services_.prompts, *services_.files, *services_.clock,
                        *services_.numbers, *voice_, *lookup_, services_.folder});
-
+    statistics_ = std::make_unique<Statistics>(*this, RichTextBox1Model, *services_.prompts, *services_.files,
+                                               *services_.clock, *services_.numbers, services_.folder);
     connect(Command1_0, &QPushButton::clicked, this, [this] { checkout_->Command1_0_Click(); });
+    connect(Command1_1, &QPushButton::clicked, this, [this] { statistics_->Command1_1_Click(); });
     connect(Command3, &QPushButton::clicked, this, [this] { checkout_->Command3_Click(); });
 
     Form_Load();
+    // The reports take today's date and the number format's probe from start-up.
+    statistics_->zhuanda = zhuanda;
+    statistics_->zerob = checkout_->sale.zerob;
 }
 
 Form1::~Form1() = default;

@@ -16,6 +16,7 @@
 #include "platform/qt/qt_prompts.h"
 #include "platform/qt/qt_sound.h"
 #include "platform/qt/qt_timer.h"
+#include "stats/statistics.h"
 #include "voice/voice.h"
 
 namespace tovrin {
@@ -51,6 +52,7 @@ public:
 
     TextModel RichTextBox1Model{12};
     Checkout& checkout() { return *checkout_; }
+    Statistics& statistics() { return *statistics_; }
     Voice& voice() { return *voice_; }
 
     QLabel* Label1;
@@ -109,6 +111,7 @@ private:
     std::unique_ptr<Voice> voice_;
     std::unique_ptr<BarcodeLookup> lookup_;
     std::unique_ptr<Checkout> checkout_;
+    std::unique_ptr<Statistics> statistics_;
 };
 
 // The design geometry in twips, converted at 15 twips a pixel at 96 dpi and

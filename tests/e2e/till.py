@@ -68,7 +68,7 @@ class Till:
         self.focus = "Text1"
         self.process = subprocess.Popen([os.path.join(folder, "tovrin")], cwd=folder, env=display.env,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.window = self.wait_window("Tovrin  找零软件")
+        self.window = self.wait_window("Tovrin  找零软件 ")
         time.sleep(0.8)
 
     # --- windows -------------------------------------------------------
@@ -100,7 +100,7 @@ class Till:
             time.sleep(0.08)
 
     def type(self, text):
-        self.display.xdotool("type", "--delay", "60", text)
+        self.display.xdotool("type", "--delay", "60", "--", text)
         time.sleep(0.1)
 
     def go(self, widget):
