@@ -3,6 +3,8 @@
 #include <array>
 #include <utility>
 
+#include "platform/folder.h"
+
 namespace tovrin {
 
 namespace {
@@ -31,6 +33,11 @@ constexpr std::array<Clip, 15> kClips{{
     {u"j", u"jian.wav"},
 }};
 
+// The clip's file in the program folder.
+QString clipPath(const QString& folder, const Clip& clip) {
+    return folderFile(folder, QString::fromUtf16(clip.file));
+}
+
 }  // namespace
 
 Voice::Voice(SoundPlayer& sound, Timer& timer2, Timer& timer3, const NumberFormat& numbers, QString folder)
@@ -39,8 +46,12 @@ Voice::Voice(SoundPlayer& sound, Timer& timer2, Timer& timer3, const NumberForma
     Timer3.setInterval(kTickMs);
     Timer2.setEnabled(false);
     Timer3.setEnabled(false);
-    Timer2.onTick([this] { soundequal(equaltime); });
-    Timer3.onTick([this] { soundequal2(equaltime2); });
+    // Each tick works on a copy of the text, which the tick itself may clear.
+    Timer2.onTick([this] { soundequal(QString(equaltime)); });
+    Timer3.onTick([this] { soundequal2(QString(equaltime2)); });
+    // Let the player decode the clips now, so the first announcement is not
+    // late; the files are still looked at on every play.
+    for (const Clip& clip : kClips) sound_.prepare(clipPath(folder_, clip));
 }
 
 void Voice::startItem(const QString& text) {
@@ -80,7 +91,7 @@ void Voice::wave(const QString& key) { fwave(key); }
 void Voice::fwave(const QString& key) {
     for (const Clip& clip : kClips) {
         if (key == QStringView(clip.key)) {
-            mfname = folder_ + QLatin1Char('/') + QString::fromUtf16(clip.file);
+            mfname = clipPath(folder_, clip);
             sound_.play(mfname);
             return;
         }
