@@ -44,9 +44,9 @@ def expect_file(till, name, expected):
         raise AssertionError("%s differs:\n  expected %r\n  actual   %r" % (name, expected, actual))
 
 
-def one_item_sale(till):
-    till.fill("Text1", "100")
-    till.fill("Text2", "35.5")
+def one_item_sale(till, received="100", price="35.5"):
+    till.fill("Text1", received)
+    till.fill("Text2", price)
     till.press("Command1(0)")
     till.answer(TITLE, "y", shot="one-item-confirmation")
 
@@ -56,20 +56,16 @@ ONE_ITEM_BLOCK = block("35.5", "1", "0", "35.5", "1", item_line("1", "0", "35.5"
 
 
 def scenario_one_item(display, install):
-    till = Till(display, program_folder(install))
-    try:
+    with Till(display, program_folder(install)) as till:
         one_item_sale(till)
         time.sleep(0.5)
         display.screenshot("one-item-change")
         expect_file(till, "tovrincalculate.txt", ONE_ITEM_LINE)
         expect_file(till, "tovrinback.txt", ONE_ITEM_BLOCK)
-    finally:
-        till.kill()
 
 
 def scenario_three_items(display, install):
-    till = Till(display, program_folder(install))
-    try:
+    with Till(display, program_folder(install)) as till:
         till.fill("Text2", "10")
         till.keys("Return")
         till.fill("Text4", "2")
@@ -96,14 +92,11 @@ def scenario_three_items(display, install):
         display.screenshot("three-items-change")
         expect_file(till, "tovrincalculate.txt", sale_line("20", "10", "5", "10", one_item=False))
         expect_file(till, "tovrinback.txt", block("10", "3", "0", "10", "5", items))
-    finally:
-        till.kill()
 
 
 def scenario_exit_and_restart(display, install):
     folder = program_folder(install)
-    till = Till(display, folder)
-    try:
+    with Till(display, folder) as till:
         one_item_sale(till)
         till.close_window()
         till.answer(TITLE, "n", shot="exit-question")
@@ -112,21 +105,49 @@ def scenario_exit_and_restart(display, install):
         till.close_window()
         till.answer(TITLE, "y")
         till.wait_exit()
-    finally:
-        till.kill()
     # A new run appends to the journals of the first.
-    till = Till(display, folder)
-    try:
+    with Till(display, folder) as till:
         one_item_sale(till)
         time.sleep(0.3)
         display.screenshot("restart")
         expect_file(till, "tovrincalculate.txt", ONE_ITEM_LINE * 2)
         expect_file(till, "tovrinback.txt", ONE_ITEM_BLOCK * 2)
-    finally:
-        till.kill()
 
 
-SCENARIOS = [scenario_one_item, scenario_three_items, scenario_exit_and_restart]
+def statistics(till, first, second, shot):
+    till.press("Command1(1)")
+    till.answer(TITLE, first)
+    till.answer(TITLE, second)
+    time.sleep(0.5)
+    till.display.screenshot(shot)
+
+
+def scenario_reports(display, install):
+    with Till(display, program_folder(install)) as till:
+        one_item_sale(till)
+        one_item_sale(till, "50", "10")
+        lines = [ONE_ITEM_LINE, sale_line("50", "10", "1", "40")]
+        listed = b"".join(b"\t" + line[:-2] + b"\t\r\n" for line in lines) + b"\t\t\r\n\r\n\r\n"
+
+        statistics(till, "y", "y", "report-day")
+        till.wait_window("Tovrin 找零     2   ")
+        expect_file(till, "betweenp.txt", listed)
+
+        statistics(till, "y", "n", "report-month")
+        till.wait_window("Tovrin 找零     2   ")
+        expect_file(till, "betweenp.txt", listed)
+
+        till.press("Command1(1)")
+        till.answer(TITLE, "n")
+        till.answer(TITLE, "y")
+        till.answer(TITLE, "Return", shot="report-goods-notice")  # only barcode goods are counted
+        time.sleep(0.5)
+        display.screenshot("report-goods")
+        expect_file(till, "betweensum.txt", b"")
+        till.no_box(APP_TITLE)
+
+
+SCENARIOS = [scenario_one_item, scenario_three_items, scenario_exit_and_restart, scenario_reports]
 
 
 def main():
@@ -143,7 +164,6 @@ def main():
             failed += 1
             print("FAIL", scenario.__name__, flush=True)
             traceback.print_exc()
-            display.screenshot("failure")
         finally:
             display.close()
     print("e2e: %d passed, %d failed" % (passed, failed))

@@ -71,6 +71,15 @@ class Till:
         self.window = self.wait_window("Tovrin  找零软件 ")
         time.sleep(0.8)
 
+    def __enter__(self):
+        return self
+
+    def __exit__(self, kind, value, tb):
+        if kind is not None:
+            self.display.screenshot("failure")
+        self.kill()
+        return False
+
     # --- windows -------------------------------------------------------
     def windows(self, name):
         found = self.display.xdotool("search", "--onlyvisible", "--name", "^" + re.escape(name) + "$", check=False)
