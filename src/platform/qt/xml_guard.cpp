@@ -1,0 +1,113 @@
+#include "platform/qt/xml_guard.h"
+
+namespace tovrin {
+
+namespace {
+
+const QByteArray kCommentStart = QByteArrayLiteral("--");
+const QByteArray kCDataStart = QByteArrayLiteral("[CDATA[");
+
+}  // namespace
+
+XmlGuard::XmlGuard(QIODevice& source, const XmlLimits& limits, qint64& unpacked)
+    : source_(source), limits_(limits), unpacked_(unpacked) {
+    open(QIODevice::ReadOnly);
+}
+
+bool XmlGuard::fail(const QString& why) {
+    if (violation_.isEmpty()) violation_ = why;
+    setErrorString(violation_);
+    return false;
+}
+
+qint64 XmlGuard::readData(char* data, qint64 maxSize) {
+    if (!violation_.isEmpty()) return -1;
+    const qint64 got = source_.read(data, maxSize);
+    if (got < 0) {
+        fail(QStringLiteral("解压失败（%1）").arg(source_.errorString()));
+        return -1;
+    }
+    unpacked_ += got;
+    if (unpacked_ > limits_.maxUnpackedBytes) {
+        fail(QStringLiteral("解压后的内容超过 %1 MB，不像是商品表").arg(limits_.maxUnpackedBytes >> 20));
+        return -1;
+    }
+    if (!scan(data, got)) return -1;
+    return got;
+}
+
+// A small lexer that follows only what decides a token's length and the
+// depth: text, tags (with quoted attribute values), comments, CDATA sections
+// and processing instructions. Well-formedness is left to the XML reader.
+bool XmlGuard::scan(const char* data, qint64 size) {
+    const auto tooLong = [this] {
+        return fail(QStringLiteral("单元格内容或标记超过 %1 KB").arg(limits_.maxTokenBytes >> 10));
+    };
+    const auto backToText = [this] {
+        state_ = State::Text;
+        tokenBytes_ = 0;
+    };
+    for (qint64 i = 0; i < size; ++i) {
+        const char c = data[i];
+        if (++tokenBytes_ > limits_.maxTokenBytes) return tooLong();
+        switch (state_) {
+            case State::Text:
+                if (c == '<') {
+                    state_ = State::Open;
+                    tokenBytes_ = 0;
+                }
+                break;
+            case State::Open:
+                if (c == '!') {
+                    state_ = State::Bang;
+                    bang_.clear();
+                } else if (c == '?') {
+                    state_ = State::Instruction;
+                } else {
+                    state_ = State::Tag;
+                    closing_ = c == '/';
+                    quote_ = 0;
+                    if (closing_) {
+                        if (depth_ > 0) --depth_;
+                    } else if (++depth_ > limits_.maxDepth) {
+                        return fail(QStringLiteral("标记嵌套超过 %1 层").arg(limits_.maxDepth));
+                    }
+                }
+                break;
+            case State::Bang:
+                bang_ += c;
+                if (bang_ == kCommentStart) {
+                    state_ = State::Comment;
+                } else if (bang_ == kCDataStart) {
+                    state_ = State::CData;
+                } else if (!kCommentStart.startsWith(bang_) && !kCDataStart.startsWith(bang_)) {
+                    return fail(QStringLiteral("含有文档类型声明（DTD）"));
+                }
+                break;
+            case State::Tag:
+                if (quote_ != 0) {
+                    if (c == quote_) quote_ = 0;
+                } else if (c == '"' || c == '\'') {
+                    quote_ = c;
+                } else if (c == '>') {
+                    if (!closing_ && last_ == '/' && depth_ > 0) --depth_;
+                    backToText();
+                }
+                break;
+            case State::Comment:
+                if (c == '>' && last_ == '-' && beforeLast_ == '-') backToText();
+                break;
+            case State::CData:
+                if (c == '>' && last_ == ']' && beforeLast_ == ']') backToText();
+                break;
+            case State::Instruction:
+                if (c == '>' && last_ == '?') backToText();
+                break;
+        }
+        beforeLast_ = last_;
+        last_ = c;
+    }
+    return true;
+}
+
+}  // namespace tovrin
