@@ -19,7 +19,9 @@ QString dateText(double serial, const NumberFormat& numbers, const Clock& clock)
     const qint64 seconds = std::llround(serial * double(kSecondsPerDay));
     const qint64 days = seconds / kSecondsPerDay;
     const int timeOfDay = int(seconds % kSecondsPerDay);
-    const QDateTime when(QDate(1899, 12, 30).addDays(days), QTime(0, 0).addSecs(timeOfDay));
+    // A date and time as written in the cell, with no time zone: UTC keeps
+    // the conversion away from the system's zone rules.
+    const QDateTime when(QDate(1899, 12, 30).addDays(days), QTime(0, 0).addSecs(timeOfDay), Qt::UTC);
     const QString text = clock.format(when);
     const qsizetype blank = text.indexOf(QLatin1Char(' '));
     if (blank < 0) return text;
