@@ -15,7 +15,10 @@ SpreadsheetReader::Result WorkbookReader::read(const QString& path, int columns,
 
     const QByteArray head = file.peek(8);
     if (head.isEmpty()) return Result::failed(QStringLiteral("文件是空的"));
-    if (head.startsWith("PK\x03\x04")) return xlsx_.read(file, columns, rows);
+    if (head.startsWith("PK\x03\x04")) {
+        file.close();
+        return xlsx_.read([&path] { return std::make_unique<QFile>(path); }, columns, rows);
+    }
     if (head == QByteArray::fromHex("D0CF11E0A1B11AE1")) {
         if (file.size() > kMaxXlsBytes) {
             return Result::failed(QStringLiteral("文件超过 %1 MB，太大了").arg(kMaxXlsBytes >> 20));

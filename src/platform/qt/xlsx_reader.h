@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QIODevice>
+#include <functional>
+#include <memory>
 
 #include "platform/qt/xml_guard.h"
 #include "platform/spreadsheet.h"
@@ -9,8 +11,9 @@ namespace tovrin {
 
 // Reads an Office Open XML workbook (.xlsx): the worksheets in the order of
 // workbook.xml, found through its relationships, each sheet's XML streamed
-// row by row. Shared strings, inline strings, numbers, booleans, errors,
-// cached formula results and date-formatted numbers are understood.
+// row by row on a thread of its own while the shared strings are read on
+// another. Shared strings, inline strings, numbers, booleans, errors, cached
+// formula results and date-formatted numbers are understood.
 class XlsxReader {
 public:
     struct Limits {
@@ -24,9 +27,12 @@ public:
     XlsxReader() = default;
     explicit XlsxReader(const Limits& limits) : limits_(limits) {}
 
-    // `file` is the whole .xlsx file; it is opened for reading if it is not
-    // open yet.
-    SpreadsheetReader::Result read(QIODevice& file, int columns, SheetRows& rows) const;
+    // Gives a new device on the whole .xlsx file each time it is called
+    // (open or not); the file is opened twice, so that two of its parts can be
+    // unpacked at the same time.
+    using Opener = std::function<std::unique_ptr<QIODevice>()>;
+
+    SpreadsheetReader::Result read(const Opener& open, int columns, SheetRows& rows) const;
 
 private:
     Limits limits_;

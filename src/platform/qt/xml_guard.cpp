@@ -1,5 +1,7 @@
 #include "platform/qt/xml_guard.h"
 
+#include <cstring>
+
 namespace tovrin {
 
 namespace {
@@ -9,7 +11,7 @@ const QByteArray kCDataStart = QByteArrayLiteral("[CDATA[");
 
 }  // namespace
 
-XmlGuard::XmlGuard(QIODevice& source, const XmlLimits& limits, qint64& unpacked)
+XmlGuard::XmlGuard(QIODevice& source, const XmlLimits& limits, std::atomic<qint64>& unpacked)
     : source_(source), limits_(limits), unpacked_(unpacked) {
     open(QIODevice::ReadOnly);
 }
@@ -27,8 +29,7 @@ qint64 XmlGuard::readData(char* data, qint64 maxSize) {
         fail(QStringLiteral("解压失败（%1）").arg(source_.errorString()));
         return -1;
     }
-    unpacked_ += got;
-    if (unpacked_ > limits_.maxUnpackedBytes) {
+    if (unpacked_.fetch_add(got) + got > limits_.maxUnpackedBytes) {
         fail(QStringLiteral("解压后的内容超过 %1 MB，不像是商品表").arg(limits_.maxUnpackedBytes >> 20));
         return -1;
     }
@@ -48,6 +49,19 @@ bool XmlGuard::scan(const char* data, qint64 size) {
         tokenBytes_ = 0;
     };
     for (qint64 i = 0; i < size; ++i) {
+        if (state_ == State::Text) {
+            // Most bytes are text between tags: skip to the next "<" at once.
+            const void* lt = std::memchr(data + i, '<', size_t(size - i));
+            const qint64 end = lt ? static_cast<const char*>(lt) - data : size;
+            tokenBytes_ += end - i;
+            if (tokenBytes_ > limits_.maxTokenBytes) return tooLong();
+            if (end > i) {
+                beforeLast_ = end - i > 1 ? data[end - 2] : last_;
+                last_ = data[end - 1];
+            }
+            i = end;
+            if (i == size) break;
+        }
         const char c = data[i];
         if (++tokenBytes_ > limits_.maxTokenBytes) return tooLong();
         switch (state_) {

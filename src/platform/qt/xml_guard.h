@@ -2,6 +2,7 @@
 
 #include <QIODevice>
 #include <QString>
+#include <atomic>
 
 namespace tovrin {
 
@@ -20,8 +21,9 @@ struct XmlLimits {
 // refused: the workbook format has none, and it would bring entities.
 class XmlGuard : public QIODevice {
 public:
-    // `unpacked` counts the bytes of all parts of the workbook read so far.
-    XmlGuard(QIODevice& source, const XmlLimits& limits, qint64& unpacked);
+    // `unpacked` counts the bytes of all parts of the workbook read so far,
+    // by any thread.
+    XmlGuard(QIODevice& source, const XmlLimits& limits, std::atomic<qint64>& unpacked);
 
     bool isSequential() const override { return true; }
     // Empty while the limits hold; otherwise why reading stopped.
@@ -38,7 +40,7 @@ private:
 
     QIODevice& source_;
     const XmlLimits& limits_;
-    qint64& unpacked_;
+    std::atomic<qint64>& unpacked_;
     QString violation_;
 
     State state_ = State::Text;
