@@ -40,9 +40,10 @@ public:
     QString path;
 };
 
+// The generated workbooks; TOVRIN_BENCH_KEEP=1 keeps them after the run.
 QTemporaryDir& folder() {
     static QTemporaryDir dir;
-    dir.setAutoRemove(qEnvironmentVariableIsEmpty("KEEP"));
+    dir.setAutoRemove(qEnvironmentVariableIsEmpty("TOVRIN_BENCH_KEEP"));
     return dir;
 }
 

@@ -113,8 +113,8 @@ std::optional<QString> CompoundFile::open() {
     quint32 difat = u32(h + 0x44);
     for (qint64 hops = 0; qint64(fatList.size()) < fatSectors && difat < kFirstSpecialSector; ++hops) {
         if (hops >= sectorCount_ || difat >= sectorCount_) return QStringLiteral("分配表目录无效");
-        const char* s = h + (qint64(difat) + 1) * sectorSize_;
         if ((qint64(difat) + 2) * sectorSize_ > file_.size()) return QStringLiteral("分配表目录超出文件末尾");
+        const char* s = h + (qint64(difat) + 1) * sectorSize_;
         for (qint64 i = 0; i < perSector - 1 && qint64(fatList.size()) < fatSectors; ++i) {
             const quint32 id = u32(s + 4 * i);
             if (id != kFreeSector) fatList.push_back(id);

@@ -464,8 +464,9 @@ Result Package::readCell(QXmlStreamReader& x, ParsedRow& row, int& column, QStri
     }
     column = at;
 
-    // The value's text is gathered in a buffer kept from cell to cell.
-    value.clear();
+    // The value's text is gathered in a buffer kept from cell to cell
+    // (resize, unlike clear, keeps its memory).
+    value.resize(0);
     QString inlineText;
     bool hasValue = false, hasInline = false;
     while (!x.atEnd()) {

@@ -1,5 +1,6 @@
 #include "platform/qt/xml_guard.h"
 
+#include <array>
 #include <cstring>
 
 namespace tovrin {
@@ -7,6 +8,13 @@ namespace tovrin {
 namespace {
 
 const QByteArray kCommentStart = QByteArrayLiteral("--");
+
+// The bytes that end a stretch of a tag: its end and the quotes.
+constexpr auto kTagStop = [] {
+    std::array<bool, 256> stop{};
+    stop['>'] = stop['"'] = stop['\''] = true;
+    return stop;
+}();
 const QByteArray kCDataStart = QByteArrayLiteral("[CDATA[");
 
 }  // namespace
@@ -49,7 +57,31 @@ bool XmlGuard::scan(const char* data, qint64 size) {
         tokenBytes_ = 0;
     };
     for (qint64 i = 0; i < size; ++i) {
-        if (state_ == State::Text) {
+        if (state_ == State::Tag && quote_ == 0) {
+            // Inside a tag only quotes and its end matter.
+            qint64 end = i;
+            while (end < size && !kTagStop[quint8(data[end])]) ++end;
+            tokenBytes_ += end - i;
+            if (tokenBytes_ > limits_.maxTokenBytes) return tooLong();
+            if (end > i) {
+                beforeLast_ = end - i > 1 ? data[end - 2] : last_;
+                last_ = data[end - 1];
+            }
+            i = end;
+            if (i == size) break;
+        } else if (state_ == State::Tag) {
+            // Inside a quoted attribute value only the closing quote matters.
+            const void* q = std::memchr(data + i, quote_, size_t(size - i));
+            const qint64 end = q ? static_cast<const char*>(q) - data : size;
+            tokenBytes_ += end - i;
+            if (tokenBytes_ > limits_.maxTokenBytes) return tooLong();
+            if (end > i) {
+                beforeLast_ = end - i > 1 ? data[end - 2] : last_;
+                last_ = data[end - 1];
+            }
+            i = end;
+            if (i == size) break;
+        } else if (state_ == State::Text) {
             // Most bytes are text between tags: skip to the next "<" at once.
             const void* lt = std::memchr(data + i, '<', size_t(size - i));
             const qint64 end = lt ? static_cast<const char*>(lt) - data : size;
