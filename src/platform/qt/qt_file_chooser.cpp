@@ -13,6 +13,9 @@ QStringList QtFileChooser::nameFilters(const std::vector<FileFilter>& filters) {
 std::optional<QString> QtFileChooser::openFile(const std::vector<FileFilter>& filters) {
     QFileDialog dialog(parent_);
     dialog.setObjectName(QStringLiteral("CommonDialog1"));
+    // The system's own title of an open dialog on a Chinese desktop, whether
+    // or not Qt's translations are loaded.
+    dialog.setWindowTitle(QStringLiteral("打开"));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
