@@ -1,5 +1,6 @@
 #include "barcode/import.h"
 
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringEncoder>
 
@@ -131,6 +132,7 @@ QString BarcodeImport::qqrs() {
         refuse(QStringLiteral("无法写入 ") + tablePath + QStringLiteral("：") + why);
         return QString();
     };
+    if (QFileInfo(tablePath).isDir()) return cannotWrite(QStringLiteral("这是一个文件夹"));
     QSaveFile out(tablePath);
     if (!out.open(QIODevice::WriteOnly)) return cannotWrite(out.errorString());
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 
 #include "platform/qt/workbook_reader.h"
 #include "support/fakes.h"
@@ -143,9 +144,15 @@ TEST_F(BarcodeImportTest, BothFormatsImportIntoTheSameTable) {
         prompts.shown.clear();
         prompts.answer({true});
         chooser.answer = data(name);
+        QFile workbook(*chooser.answer);
+        ASSERT_TRUE(workbook.open(QIODevice::ReadOnly));
+        const QByteArray before = workbook.readAll();
+        workbook.close();
         import().Command2_Click();
 
         EXPECT_EQ(table(), test::gbk(goodsTable()));
+        ASSERT_TRUE(workbook.open(QIODevice::ReadOnly));
+        EXPECT_EQ(workbook.readAll(), before) << "the workbook is only read";
         ASSERT_EQ(prompts.shown.size(), 2u);
         EXPECT_EQ(prompts.shown[1].kind, QStringLiteral("ok"));
         EXPECT_EQ(
