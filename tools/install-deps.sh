@@ -11,6 +11,7 @@ pkgs=(
   fonts-wqy-zenhei fonts-noto-cjk
   xvfb xauth xdotool x11-utils imagemagick openbox
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+  python3-xlwt  # the import benchmark writes its .xls workbook with it
 )
 if [ "${1:-}" = "--assets" ]; then
   pkgs+=(espeak-ng sox python3-xlwt)

@@ -1,0 +1,237 @@
+// The barcode table import of a 50,000-row workbook (eleven columns, text and
+// numbers mixed), once as .xlsx and once as .xls, into collector.txt.
+// Targets: at most 3 s each, peak memory under 200 MB.
+//
+// The .xlsx is written here; the .xls by tools/make_bench_xls.py (python3-xlwt),
+// run once per benchmark run. Peak memory is the process's peak resident size
+// since the benchmark began (Linux: /proc/self/status VmHWM, reset through
+// /proc/self/clear_refs after the workbook was made).
+
+#include <benchmark/benchmark.h>
+#include <quazip/quazip.h>
+#include <quazip/quazipfile.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cstdio>
+
+#include "barcode/import.h"
+#include "platform/qt/workbook_reader.h"
+
+namespace {
+
+constexpr int kRows = 50000;  // goods, below the row of titles
+
+using namespace tovrin;
+
+class SilentPrompts : public Prompts {
+public:
+    void ok(const QString& text, const QString&) override { last = text; }
+    bool yesNo(const QString&, const QString&) override { return true; }
+    QString last;
+};
+
+class FixedChooser : public FileChooser {
+public:
+    std::optional<QString> openFile(const std::vector<FileFilter>&) override { return path; }
+    QString path;
+};
+
+// The generated workbooks; TOVRIN_BENCH_KEEP=1 keeps them after the run.
+QTemporaryDir& folder() {
+    static QTemporaryDir dir;
+    dir.setAutoRemove(qEnvironmentVariableIsEmpty("TOVRIN_BENCH_KEEP"));
+    return dir;
+}
+
+bool addEntry(QuaZip& zip, const QString& name, const QByteArray& bytes) {
+    QuaZipFile file(&zip);
+    if (!file.open(QIODevice::WriteOnly, QuaZipNewInfo(name))) return false;
+    file.write(bytes);
+    file.close();
+    return file.getZipError() == UNZ_OK;
+}
+
+QString makeXlsx() {
+    const QString path = folder().filePath(QStringLiteral("bench.xlsx"));
+    QuaZip zip(path);
+    if (!zip.open(QuaZip::mdCreate)) return {};
+    const QByteArray head = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
+    const QByteArray main = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+    const QByteArray rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+    const QByteArray pkg = "http://schemas.openxmlformats.org/package/2006/relationships";
+    bool ok =
+        addEntry(zip, QStringLiteral("[Content_Types].xml"),
+                 head + "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\"/>");
+    ok = ok && addEntry(zip, QStringLiteral("_rels/.rels"),
+                        head + "<Relationships xmlns=\"" + pkg + "\"><Relationship Id=\"rId1\" Type=\"" +
+                            rel + "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>");
+    ok = ok &&
+         addEntry(zip, QStringLiteral("xl/workbook.xml"),
+                  head + "<workbook xmlns=\"" + main + "\" xmlns:r=\"" + rel +
+                      "\"><sheets><sheet name=\"商品\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>");
+    ok = ok &&
+         addEntry(zip, QStringLiteral("xl/_rels/workbook.xml.rels"),
+                  head + "<Relationships xmlns=\"" + pkg + "\"><Relationship Id=\"rId1\" Type=\"" + rel +
+                      "/worksheet\" Target=\"worksheets/sheet1.xml\"/><Relationship Id=\"rId2\" Type=\"" +
+                      rel +
+                      "/sharedStrings\" Target=\"sharedStrings.xml\"/><Relationship Id=\"rId3\" Type=\"" +
+                      rel + "/styles\" Target=\"styles.xml\"/></Relationships>");
+    ok = ok &&
+         addEntry(zip, QStringLiteral("xl/styles.xml"),
+                  head + "<styleSheet xmlns=\"" + main +
+                      "\"><cellXfs count=\"3\"><xf numFmtId=\"0\"/><xf numFmtId=\"14\"/><xf numFmtId=\"2\"/>"
+                      "</cellXfs></styleSheet>");
+
+    // Shared strings: the titles, then per row its barcode, name and note;
+    // the small sets of units, categories and suppliers come first.
+    QByteArray strings = head + "<sst xmlns=\"" + main + "\">";
+    int count = 0;
+    auto si = [&](const QString& text) {
+        strings += "<si><t xml:space=\"preserve\">" + text.toUtf8() + "</t></si>";
+        return count++;
+    };
+    for (const char* t : {"条码", "商品名称", "规格", "单位", "销售价", "进价", "库存", "类别", "上架日期",
+                          "供应商", "备注", "瓶"}) {
+        si(QString::fromUtf8(t));
+    }
+    const int kCategories = count;
+    for (int i = 0; i < 20; ++i) si(QStringLiteral("类别%1").arg(i));
+    const int kSuppliers = count;
+    for (int i = 0; i < 50; ++i) si(QStringLiteral("供应商%1").arg(i));
+    const int kPerRow = count;
+    for (int r = 1; r <= kRows; ++r) {
+        si(QStringLiteral("69%1").arg(r, 11, 10, QLatin1Char('0')));
+        si(QStringLiteral("商品名称%1").arg(r));
+        si(QStringLiteral("  备注 %1  ").arg(r));
+    }
+    strings += "</sst>";
+    ok = ok && addEntry(zip, QStringLiteral("xl/sharedStrings.xml"), strings);
+    strings.clear();
+
+    QuaZipFile sheet(&zip);
+    ok = ok && sheet.open(QIODevice::WriteOnly, QuaZipNewInfo(QStringLiteral("xl/worksheets/sheet1.xml")));
+    sheet.write(head + "<worksheet xmlns=\"" + main + "\"><sheetData><row r=\"1\">");
+    for (int c = 0; c < 11; ++c) {
+        sheet.write("<c r=\"" + QByteArray(1, char('A' + c)) + "1\" t=\"s\"><v>" + QByteArray::number(c) +
+                    "</v></c>");
+    }
+    sheet.write("</row>");
+    QByteArray chunk;
+    for (int r = 1; r <= kRows; ++r) {
+        const int row = r + 1;
+        const int base = kPerRow + 3 * (r - 1);
+        chunk += QStringLiteral(
+                     "<row r=\"%1\"><c r=\"A%1\" t=\"s\"><v>%2</v></c><c r=\"B%1\" t=\"s\"><v>%3</v></c>"
+                     "<c r=\"C%1\" t=\"inlineStr\"><is><t>%4ml</t></is></c><c r=\"D%1\" t=\"s\"><v>11</v></c>"
+                     "<c r=\"E%1\" s=\"2\"><v>%5</v></c><c r=\"F%1\"><v>%6</v></c><c r=\"G%1\"><v>%7</v></c>"
+                     "<c r=\"H%1\" t=\"s\"><v>%8</v></c><c r=\"I%1\" s=\"1\"><v>43232</v></c>"
+                     "<c r=\"J%1\" t=\"s\"><v>%9</v></c>")
+                     .arg(row)
+                     .arg(base)
+                     .arg(base + 1)
+                     .arg(100 + r % 900)
+                     .arg(1 + (r % 1000) / 100.0)
+                     .arg(0.5 + (r % 700) / 100.0)
+                     .arg(r % 500)
+                     .arg(kCategories + r % 20)
+                     .arg(kSuppliers + r % 50)
+                     .toUtf8() +
+                 QStringLiteral("<c r=\"K%1\" t=\"s\"><v>%2</v></c></row>").arg(row).arg(base + 2).toUtf8();
+        if (chunk.size() > (1 << 20)) {
+            sheet.write(chunk);
+            chunk.clear();
+        }
+    }
+    sheet.write(chunk + "</sheetData></worksheet>");
+    sheet.close();
+    ok = ok && sheet.getZipError() == UNZ_OK;
+    zip.close();
+    return ok ? path : QString();
+}
+
+QString makeXls() {
+    const QString path = folder().filePath(QStringLiteral("bench.xls"));
+    QProcess python;
+    python.start(
+        QStringLiteral("/usr/bin/python3"),
+        {QStringLiteral(TOVRIN_SOURCE_DIR "/tools/make_bench_xls.py"), path, QString::number(kRows + 1)});
+    if (!python.waitForFinished(600000) || python.exitStatus() != QProcess::NormalExit ||
+        python.exitCode() != 0) {
+        std::fprintf(stderr, "tools/make_bench_xls.py failed: %s\n",
+                     python.readAllStandardError().constData());
+        return {};
+    }
+    return path;
+}
+
+long peakKilobytes() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').first().toLong();
+    }
+    return -1;
+}
+
+void resetPeak() {
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly)) clear.write("5");
+}
+
+void importWorkbook(benchmark::State& state, const QString& path) {
+    if (path.isEmpty()) {
+        state.SkipWithError("the workbook could not be made");
+        return;
+    }
+    SilentPrompts prompts;
+    FixedChooser chooser;
+    chooser.path = path;
+    WorkbookReader reader;
+    SystemClock clock;
+    NumberFormat numbers;
+    QTemporaryDir out;
+    BarcodeImport import(prompts, chooser, reader, clock, numbers, out.path());
+    resetPeak();
+    for (auto _ : state) {
+        if (import.qqrs() != QLatin1String("ok")) {
+            state.SkipWithError(prompts.last.toUtf8().constData());
+            return;
+        }
+    }
+    const long peak = peakKilobytes();
+    state.counters["rows"] = kRows + 1;
+    state.counters["peak_MB"] = double(peak) / 1024.0;
+    state.counters["table_MB"] =
+        double(QFile(out.filePath(QStringLiteral("collector.txt"))).size()) / (1 << 20);
+    std::printf("%s: peak memory %.1f MB\n", QFileInfo(path).fileName().toUtf8().constData(),
+                double(peak) / 1024.0);
+}
+
+void BM_ImportXlsx(benchmark::State& state) {
+    static const QString path = makeXlsx();
+    importWorkbook(state, path);
+}
+
+void BM_ImportXls(benchmark::State& state) {
+    static const QString path = makeXls();
+    importWorkbook(state, path);
+}
+
+BENCHMARK(BM_ImportXlsx)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_ImportXls)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    std::printf("Barcode table import, %d goods x 11 columns; target: <= 3000 ms each, peak < 200 MB\n",
+                kRows);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

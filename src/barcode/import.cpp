@@ -1,0 +1,154 @@
+#include "barcode/import.h"
+
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringEncoder>
+
+#include "barcode/lookup.h"
+#include "platform/folder.h"
+
+namespace tovrin {
+
+namespace {
+
+const QString kSuccess =
+    QStringLiteral("  条码价格表已经更新成功，结算商品时，在商品价格框扫描输入条码，即可找零！");
+
+// Only the blank itself (U+0020) is trimmed; tabs and full-width blanks stay.
+QStringView trimBlanks(QStringView text) {
+    qsizetype begin = 0, end = text.size();
+    while (begin < end && text[begin] == u' ') ++begin;
+    while (end > begin && text[end - 1] == u' ') --end;
+    return text.sliced(begin, end - begin);
+}
+
+// Writes the rows of the sheets as table lines: a TAB and the trimmed cell
+// text for each column A to K, then CR LF, in GBK. Rows that the reader leaves
+// out (all cells empty) become lines of eleven TABs. Rows after a sheet's last
+// row with content in column A are taken back when the sheet ends; row 1 is
+// always kept, so an empty sheet gives one line of eleven TABs.
+class TableWriter : public SheetRows {
+public:
+    TableWriter(QSaveFile& out, const NumberFormat& numbers, const Clock& clock)
+        : out_(out), numbers_(numbers), clock_(clock), encoder_("GBK") {}
+
+    const QString& error() const { return error_; }
+
+    bool beginSheet(const QString&) override {
+        lastRow_ = 0;
+        kept_ = out_.pos();
+        return true;
+    }
+
+    bool row(int number, std::span<const Cell> cells) override {
+        if (number <= lastRow_) return stop(QStringLiteral("工作表的行次序不对"));
+        while (lastRow_ + 1 < number) {
+            if (!write(lastRow_ + 1, blankLine(), false)) return false;
+        }
+        line_.clear();
+        for (int c = 0; c < BarcodeImport::kColumns; ++c) {
+            line_ += QLatin1Char('\t');
+            if (size_t(c) < cells.size()) line_ += trimBlanks(cellText(cells[size_t(c)], numbers_, clock_));
+        }
+        line_ += QStringLiteral("\r\n");
+        const bool columnA = !cells.empty() && cells[0].hasContent();
+        return write(number, encoder_.encode(line_), columnA);
+    }
+
+    bool endSheet() override {
+        if (lastRow_ == 0 && !write(1, blankLine(), false)) return false;
+        if (out_.pos() > kept_ && !(out_.resize(kept_) && out_.seek(kept_))) return stop(out_.errorString());
+        return true;
+    }
+
+private:
+    static QByteArray blankLine() { return QByteArray(BarcodeImport::kColumns, '\t') + "\r\n"; }
+
+    bool stop(const QString& why) {
+        if (error_.isEmpty()) error_ = why.isEmpty() ? QStringLiteral("写入失败") : why;
+        return false;
+    }
+
+    bool write(int number, const QByteArray& bytes, bool columnA) {
+        if (out_.write(bytes) != bytes.size()) return stop(out_.errorString());
+        lastRow_ = number;
+        if (number == 1 || columnA) kept_ = out_.pos();
+        return true;
+    }
+
+    QSaveFile& out_;
+    const NumberFormat& numbers_;
+    const Clock& clock_;
+    QStringEncoder encoder_;
+    QString line_;
+    QString error_;
+    int lastRow_ = 0;
+    qint64 kept_ = 0;  // the table ends here unless a later row has content in column A
+};
+
+}  // namespace
+
+BarcodeImport::BarcodeImport(Prompts& prompts, FileChooser& chooser, SpreadsheetReader& reader,
+                             const Clock& clock, const NumberFormat& numbers, QString folder)
+    : prompts_(prompts),
+      chooser_(chooser),
+      reader_(reader),
+      clock_(clock),
+      numbers_(numbers),
+      folder_(std::move(folder)) {}
+
+std::vector<FileFilter> BarcodeImport::fileFilters() {
+    return {{QStringLiteral("excel2003文件*.xls"), QStringLiteral("*.xls")},
+            {QStringLiteral("excel2010文件*.xlsx"), QStringLiteral("*.xlsx")},
+            {QStringLiteral("全部excel文件*.xls;*.xlsx"), QStringLiteral("*.xls *.xlsx")}};
+}
+
+QString BarcodeImport::confirmationText() const {
+    return QStringLiteral("  在更新条码之前，请确保导入的商品条码价格表的格式，与模板文件") +
+           folderFile(folder_, kTemplateFile) + QStringLiteral("相同！") + QStringLiteral("\r\n") +
+           QStringLiteral(
+               " 如果格式不同， 用户可以直接将自己的商品表格中的（条码，商品名称，销售价）"
+               "这3个条目下的信息依次覆盖复制到模板文件中相对应的条目，再导入！") +
+           QStringLiteral("\r\n") + QStringLiteral(" 导入过程将会持续3到5分钟，请耐心等待。是否导入？");
+}
+
+void BarcodeImport::Command2_Click() {
+    if (!prompts_.yesNo(confirmationText(), kBoxTitle)) return;
+    if (qqrs() == QLatin1String("ok")) prompts_.ok(kSuccess, kBoxTitle);
+}
+
+void BarcodeImport::refuse(const QString& why) {
+    prompts_.ok(QStringLiteral("  条码价格表没有更新！\r\n ") + why +
+                    QStringLiteral("\r\n 原来的条码价格表保持不变。"),
+                kBoxTitle);
+}
+
+QString BarcodeImport::qqrs() {
+    const std::optional<QString> chosen = chooser_.openFile(fileFilters());
+    if (!chosen) return {};
+
+    const QString tablePath = folderFile(folder_, BarcodeLookup::kTableFile);
+    const auto cannotWrite = [&](const QString& why) {
+        refuse(QStringLiteral("无法写入 ") + tablePath + QStringLiteral("：") + why);
+        return QString();
+    };
+    if (QFileInfo(tablePath).isDir()) return cannotWrite(QStringLiteral("这是一个文件夹"));
+    QSaveFile out(tablePath);
+    if (!out.open(QIODevice::WriteOnly)) return cannotWrite(out.errorString());
+
+    TableWriter writer(out, numbers_, clock_);
+    const SpreadsheetReader::Result result = reader_.read(*chosen, kColumns, writer);
+    if (result.status == SpreadsheetReader::Result::Status::Failed) {
+        out.cancelWriting();
+        refuse(QStringLiteral("无法导入 ") + *chosen + QStringLiteral("：") + result.reason);
+        return {};
+    }
+    if (result.status == SpreadsheetReader::Result::Status::Stopped || !writer.error().isEmpty()) {
+        out.cancelWriting();
+        return cannotWrite(writer.error());
+    }
+    if (!out.commit()) return cannotWrite(out.errorString());
+    return QStringLiteral("ok");
+}
+
+}  // namespace tovrin

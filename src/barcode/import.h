@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QString>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/filechooser.h"
+#include "platform/numbers.h"
+#include "platform/prompts.h"
+#include "platform/spreadsheet.h"
+
+namespace tovrin {
+
+// The import of the barcode price table collector.txt from a workbook: every
+// worksheet in workbook order, each from row 1 down to its last row with
+// content in column A, columns A to K, one table line per row.
+//
+// The new table is written beside the old one and takes its place only once
+// the whole workbook has been read, so a workbook that cannot be read leaves
+// the old table as it was. The workbook itself is only read.
+class BarcodeImport {
+public:
+    static inline const QString kTemplateFile = QStringLiteral("商品条码价格表.xls");
+    static constexpr int kColumns = 11;  // A to K
+
+    BarcodeImport(Prompts& prompts, FileChooser& chooser, SpreadsheetReader& reader, const Clock& clock,
+                  const NumberFormat& numbers, QString folder);
+
+    // The button "更新条码价格": the question, the import, the success message.
+    void Command2_Click();
+
+    // Lets the cashier choose a workbook and replaces the table with its rows.
+    // "ok" once the table has been replaced; the empty text when the dialog
+    // was cancelled (nothing is shown) or the import failed (a message says
+    // why, and the old table is untouched).
+    QString qqrs();
+
+    // The file types of the dialog, the first one preselected.
+    static std::vector<FileFilter> fileFilters();
+    // The question asked before the import; it names the template file.
+    QString confirmationText() const;
+
+private:
+    void refuse(const QString& why);
+
+    Prompts& prompts_;
+    FileChooser& chooser_;
+    SpreadsheetReader& reader_;
+    const Clock& clock_;
+    const NumberFormat& numbers_;
+    QString folder_;
+};
+
+}  // namespace tovrin

@@ -1,0 +1,37 @@
+#include "platform/qt/workbook_reader.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace tovrin {
+
+SpreadsheetReader::Result WorkbookReader::read(const QString& path, int columns, SheetRows& rows) {
+    const QFileInfo info(path);
+    if (!info.exists()) return Result::failed(QStringLiteral("文件不存在"));
+    if (info.isDir()) return Result::failed(QStringLiteral("这是一个文件夹"));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return Result::failed(QStringLiteral("无法打开文件（%1）").arg(file.errorString()));
+
+    const QByteArray head = file.peek(8);
+    if (head.isEmpty()) return Result::failed(QStringLiteral("文件是空的"));
+    if (head.startsWith("PK\x03\x04")) {
+        file.close();
+        return xlsx_.read([&path] { return std::make_unique<QFile>(path); }, columns, rows);
+    }
+    if (head == QByteArray::fromHex("D0CF11E0A1B11AE1")) {
+        if (file.size() > kMaxXlsBytes) {
+            return Result::failed(QStringLiteral("文件超过 %1 MB，太大了").arg(kMaxXlsBytes >> 20));
+        }
+        // Read, not mapped: a file that shrinks while it is read must not
+        // bring the program down.
+        const QByteArray bytes = file.readAll();
+        if (bytes.size() != file.size()) {
+            return Result::failed(QStringLiteral("无法读取文件（%1）").arg(file.errorString()));
+        }
+        return xls_.read(bytes, columns, rows);
+    }
+    return Result::failed(QStringLiteral("文件不是 Excel 工作簿（.xls 或 .xlsx）"));
+}
+
+}  // namespace tovrin

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "platform/qt/xls_reader.h"
+#include "platform/qt/xlsx_reader.h"
+#include "platform/spreadsheet.h"
+
+namespace tovrin {
+
+// Reads a workbook file of either kind, told by its content rather than its
+// name: an Excel 97-2003 compound file or an Office Open XML package.
+class WorkbookReader : public SpreadsheetReader {
+public:
+    // A .xls file is read into memory whole; larger files are refused.
+    static constexpr qint64 kMaxXlsBytes = qint64(128) << 20;
+
+    WorkbookReader() = default;
+    WorkbookReader(const XlsReader::Limits& xls, const XlsxReader::Limits& xlsx) : xls_(xls), xlsx_(xlsx) {}
+
+    Result read(const QString& path, int columns, SheetRows& rows) override;
+
+private:
+    XlsReader xls_;
+    XlsxReader xlsx_;
+};
+
+}  // namespace tovrin

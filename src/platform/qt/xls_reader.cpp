@@ -1,0 +1,706 @@
+#include "platform/qt/xls_reader.h"
+
+#include <QHash>
+#include <QStringDecoder>
+#include <QtEndian>
+#include <bit>
+#include <map>
+#include <optional>
+#include <vector>
+
+#include "platform/qt/string_pool.h"
+
+namespace tovrin {
+
+namespace {
+
+using Result = SpreadsheetReader::Result;
+
+Result damaged(const QString& what) { return Result::failed(QStringLiteral("文件已损坏：") + what); }
+
+quint16 u16(const char* p) { return qFromLittleEndian<quint16>(p); }
+quint32 u32(const char* p) { return qFromLittleEndian<quint32>(p); }
+double f64(const char* p) { return std::bit_cast<double>(qFromLittleEndian<quint64>(p)); }
+
+// ---------------------------------------------------------------------------
+// The compound file (OLE2 structured storage) that holds the workbook stream.
+
+constexpr quint32 kEndOfChain = 0xFFFFFFFE;
+constexpr quint32 kFreeSector = 0xFFFFFFFF;
+constexpr quint32 kFirstSpecialSector = 0xFFFFFFFA;
+constexpr int kHeaderDifatEntries = 109;
+
+struct DirectoryEntry {
+    QString name;
+    int type = 0;  // 1 storage, 2 stream, 5 root
+    quint32 start = kEndOfChain;
+    quint64 size = 0;
+};
+
+class CompoundFile {
+public:
+    explicit CompoundFile(QByteArrayView file) : file_(file) {}
+
+    std::optional<QString> open();
+    const DirectoryEntry* find(QStringView name) const;
+    std::optional<QString> readStream(const DirectoryEntry& entry, QByteArray& out);
+
+private:
+    std::optional<QString> chain(quint32 start, const std::vector<quint32>& table, qint64 maxLength,
+                                 std::vector<quint32>& out) const;
+    std::optional<QString> readRegular(quint32 start, quint64 size, QByteArray& out) const;
+
+    QByteArrayView file_;
+    qint64 sectorSize_ = 512;
+    qint64 sectorCount_ = 0;
+    bool version4_ = false;
+    quint32 miniCutoff_ = 4096;
+    quint32 firstMiniFat_ = kEndOfChain;
+    std::vector<quint32> fat_;
+    std::vector<quint32> miniFat_;
+    std::vector<DirectoryEntry> entries_;
+    std::optional<QByteArray> miniStream_;
+};
+
+std::optional<QString> CompoundFile::chain(quint32 start, const std::vector<quint32>& table, qint64 maxLength,
+                                           std::vector<quint32>& out) const {
+    out.clear();
+    for (quint32 id = start; id != kEndOfChain; id = table[id]) {
+        if (id >= table.size()) return QStringLiteral("扇区编号超出范围");
+        if (qint64(out.size()) >= maxLength) return QStringLiteral("扇区链成环");
+        out.push_back(id);
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> CompoundFile::readRegular(quint32 start, quint64 size, QByteArray& out) const {
+    std::vector<quint32> sectors;
+    if (auto e = chain(start, fat_, sectorCount_, sectors)) return e;
+    if (size > quint64(sectors.size()) * quint64(sectorSize_)) return QStringLiteral("数据流不完整");
+    out.clear();
+    out.reserve(qsizetype(size));
+    for (quint32 id : sectors) {
+        if (quint64(out.size()) >= size) break;
+        const qint64 offset = (qint64(id) + 1) * sectorSize_;
+        if (offset >= file_.size()) return QStringLiteral("扇区超出文件末尾");
+        const qint64 take = std::min<qint64>({sectorSize_, file_.size() - offset, qint64(size) - out.size()});
+        out.append(file_.data() + offset, take);
+    }
+    if (quint64(out.size()) < size) return QStringLiteral("数据流不完整");
+    return std::nullopt;
+}
+
+std::optional<QString> CompoundFile::open() {
+    const char* h = file_.data();
+    const int shift = u16(h + 0x1E);
+    if (shift != 9 && shift != 12) return QStringLiteral("扇区大小无效");
+    if (u16(h + 0x20) != 6) return QStringLiteral("小扇区大小无效");
+    sectorSize_ = qint64(1) << shift;
+    version4_ = shift == 12;
+    if (file_.size() <= sectorSize_) return QStringLiteral("文件太短");
+    sectorCount_ = (file_.size() - sectorSize_ + sectorSize_ - 1) / sectorSize_;
+    const qint64 perSector = sectorSize_ / 4;
+
+    // The sectors of the allocation table: 109 in the header, the rest in a
+    // chain of sectors whose last entry points to the next one.
+    const qint64 fatSectors = std::min<qint64>(u32(h + 0x2C), sectorCount_);
+    std::vector<quint32> fatList;
+    for (int i = 0; i < kHeaderDifatEntries && qint64(fatList.size()) < fatSectors; ++i) {
+        const quint32 id = u32(h + 0x4C + 4 * i);
+        if (id == kFreeSector) break;
+        fatList.push_back(id);
+    }
+    quint32 difat = u32(h + 0x44);
+    for (qint64 hops = 0; qint64(fatList.size()) < fatSectors && difat < kFirstSpecialSector; ++hops) {
+        if (hops >= sectorCount_ || difat >= sectorCount_) return QStringLiteral("分配表目录无效");
+        if ((qint64(difat) + 2) * sectorSize_ > file_.size()) return QStringLiteral("分配表目录超出文件末尾");
+        const char* s = h + (qint64(difat) + 1) * sectorSize_;
+        for (qint64 i = 0; i < perSector - 1 && qint64(fatList.size()) < fatSectors; ++i) {
+            const quint32 id = u32(s + 4 * i);
+            if (id != kFreeSector) fatList.push_back(id);
+        }
+        difat = u32(s + 4 * (perSector - 1));
+    }
+    if (fatList.empty()) return QStringLiteral("没有分配表");
+    fat_.reserve(fatList.size() * size_t(perSector));
+    for (quint32 id : fatList) {
+        const qint64 offset = (qint64(id) + 1) * sectorSize_;
+        if (id >= sectorCount_ || offset + sectorSize_ > file_.size())
+            return QStringLiteral("分配表超出文件末尾");
+        for (qint64 i = 0; i < perSector; ++i) fat_.push_back(u32(h + offset + 4 * i));
+    }
+
+    QByteArray directory;
+    std::vector<quint32> dirSectors;
+    if (auto e = chain(u32(h + 0x30), fat_, sectorCount_, dirSectors)) return e;
+    if (auto e = readRegular(u32(h + 0x30), quint64(dirSectors.size()) * quint64(sectorSize_), directory))
+        return e;
+    for (qsizetype at = 0; at + 128 <= directory.size(); at += 128) {
+        const char* d = directory.constData() + at;
+        DirectoryEntry entry;
+        const int nameBytes = std::min<int>(u16(d + 0x40), 64);
+        for (int i = 0; i + 1 < nameBytes; i += 2) {
+            const char16_t c = u16(d + i);
+            if (c == 0) break;
+            entry.name += QChar(c);
+        }
+        entry.type = quint8(d[0x42]);
+        entry.start = u32(d + 0x74);
+        entry.size = version4_ ? qFromLittleEndian<quint64>(d + 0x78) : u32(d + 0x78);
+        entries_.push_back(entry);
+    }
+    if (entries_.empty() || entries_[0].type != 5) return QStringLiteral("没有根目录");
+
+    miniCutoff_ = u32(h + 0x38);
+    firstMiniFat_ = u32(h + 0x3C);
+    return std::nullopt;
+}
+
+const DirectoryEntry* CompoundFile::find(QStringView name) const {
+    for (const DirectoryEntry& e : entries_) {
+        if (e.type == 2 && e.name.compare(name, Qt::CaseInsensitive) == 0) return &e;
+    }
+    return nullptr;
+}
+
+std::optional<QString> CompoundFile::readStream(const DirectoryEntry& entry, QByteArray& out) {
+    if (entry.size > quint64(file_.size())) return QStringLiteral("数据流长度超出文件");
+    out.clear();
+    if (entry.size == 0) return std::nullopt;
+    if (entry.size >= miniCutoff_) return readRegular(entry.start, entry.size, out);
+
+    // A small stream lies in 64-byte sectors of the root's mini stream.
+    if (!miniStream_) {
+        QByteArray mini;
+        const DirectoryEntry& root = entries_[0];
+        if (root.size > quint64(file_.size())) return QStringLiteral("小扇区流长度超出文件");
+        if (auto e = readRegular(root.start, root.size, mini)) return e;
+        QByteArray table;
+        std::vector<quint32> sectors;
+        if (auto e = chain(firstMiniFat_, fat_, sectorCount_, sectors)) return e;
+        if (auto e = readRegular(firstMiniFat_, quint64(sectors.size()) * quint64(sectorSize_), table))
+            return e;
+        for (qsizetype i = 0; i + 4 <= table.size(); i += 4) miniFat_.push_back(u32(table.constData() + i));
+        miniStream_ = mini;
+    }
+    std::vector<quint32> sectors;
+    if (auto e = chain(entry.start, miniFat_, miniStream_->size() / 64 + 1, sectors)) return e;
+    out.clear();
+    for (quint32 id : sectors) {
+        if (quint64(out.size()) >= entry.size) break;
+        const qint64 offset = qint64(id) * 64;
+        if (offset + 64 > miniStream_->size()) return QStringLiteral("小扇区超出范围");
+        out.append(miniStream_->constData() + offset, std::min<qint64>(64, qint64(entry.size) - out.size()));
+    }
+    if (quint64(out.size()) < entry.size) return QStringLiteral("数据流不完整");
+    return std::nullopt;
+}
+
+// ---------------------------------------------------------------------------
+// BIFF records.
+
+enum : quint16 {
+    kFormula = 0x0006,
+    kEof = 0x000A,
+    kDateMode = 0x0022,
+    kFilePass = 0x002F,
+    kContinue = 0x003C,
+    kCodePage = 0x0042,
+    kBoundSheet = 0x0085,
+    kMulRk = 0x00BD,
+    kRString = 0x00D6,
+    kXf = 0x00E0,
+    kSst = 0x00FC,
+    kLabelSst = 0x00FD,
+    kNumber = 0x0203,
+    kLabel = 0x0204,
+    kBoolErr = 0x0205,
+    kString = 0x0207,
+    kRk = 0x027E,
+    kFormat = 0x041E,
+    kBof = 0x0809,
+};
+
+struct Record {
+    quint16 type = 0;
+    QByteArrayView data;
+};
+
+class Records {
+public:
+    explicit Records(QByteArrayView stream) : stream_(stream) {}
+    void seek(qsizetype at) { pos_ = at; }
+    bool truncated() const { return truncated_; }
+    // The next record; false at the end of the stream or when the record
+    // runs past it (truncated() tells).
+    bool next(Record& r) {
+        if (pos_ + 4 > stream_.size()) return false;
+        const quint16 type = u16(stream_.data() + pos_);
+        const quint16 length = u16(stream_.data() + pos_ + 2);
+        if (pos_ + 4 + length > stream_.size()) {
+            truncated_ = true;
+            return false;
+        }
+        r = {type, stream_.sliced(pos_ + 4, length)};
+        pos_ += 4 + length;
+        return true;
+    }
+    // The bodies of the CONTINUE records that follow, taken from the stream.
+    void continuations(std::vector<QByteArrayView>& parts) {
+        while (pos_ + 4 <= stream_.size() && u16(stream_.data() + pos_) == kContinue) {
+            Record r;
+            if (!next(r)) return;
+            parts.push_back(r.data);
+        }
+    }
+
+private:
+    QByteArrayView stream_;
+    qsizetype pos_ = 0;
+    bool truncated_ = false;
+};
+
+// A record body with its CONTINUE records, read across their boundaries.
+// Characters of a string that goes on in the next record are preceded there
+// by a new option byte, which says whether they are 8 or 16 bits wide.
+class Segments {
+public:
+    explicit Segments(std::vector<QByteArrayView> parts) : parts_(std::move(parts)) {}
+
+    bool atEnd() {
+        settle();
+        return part_ >= parts_.size();
+    }
+    bool byte(quint8& out) {
+        if (atEnd()) return false;
+        out = quint8(parts_[part_][pos_++]);
+        return true;
+    }
+    bool word(quint16& out) {
+        quint8 lo = 0, hi = 0;
+        if (!byte(lo) || !byte(hi)) return false;
+        out = quint16(lo | hi << 8);
+        return true;
+    }
+    bool dword(quint32& out) {
+        quint16 lo = 0, hi = 0;
+        if (!word(lo) || !word(hi)) return false;
+        out = quint32(lo) | quint32(hi) << 16;
+        return true;
+    }
+    bool skip(quint64 count) {
+        while (count > 0) {
+            if (atEnd()) return false;
+            const qsizetype take = qsizetype(std::min<quint64>(count, quint64(parts_[part_].size() - pos_)));
+            pos_ += take;
+            count -= quint64(take);
+        }
+        return true;
+    }
+    bool characters(int count, bool wide, QString& out) {
+        out.reserve(out.size() + count);
+        while (count > 0) {
+            if (pos_ >= parts_[part_].size()) {
+                quint8 option = 0;
+                if (part_ + 1 >= parts_.size()) return false;
+                ++part_;
+                pos_ = 0;
+                if (!byte(option)) return false;
+                wide = option & 0x01;
+            }
+            const QByteArrayView here = parts_[part_].sliced(pos_);
+            if (wide) {
+                const qsizetype n = std::min<qsizetype>(count, here.size() / 2);
+                if (n == 0) return false;
+                for (qsizetype i = 0; i < n; ++i) out += QChar(char16_t(u16(here.data() + 2 * i)));
+                pos_ += 2 * n;
+                count -= int(n);
+            } else {
+                const qsizetype n = std::min<qsizetype>(count, here.size());
+                out += QString::fromLatin1(here.data(), n);
+                pos_ += n;
+                count -= int(n);
+            }
+        }
+        return true;
+    }
+    // A BIFF8 string: character count (8 or 16 bits), option byte, rich text
+    // run count, phonetic block size, characters, runs, phonetic block.
+    bool unicodeString(bool shortCount, QString& out) {
+        out.clear();
+        quint16 count = 0;
+        quint8 options = 0;
+        if (shortCount) {
+            quint8 c = 0;
+            if (!byte(c)) return false;
+            count = c;
+        } else if (!word(count)) {
+            return false;
+        }
+        if (!byte(options)) return false;
+        quint16 runs = 0;
+        quint32 phonetic = 0;
+        if ((options & 0x08) && !word(runs)) return false;
+        if ((options & 0x04) && !dword(phonetic)) return false;
+        if (!characters(count, options & 0x01, out)) return false;
+        return skip(quint64(runs) * 4) && skip(phonetic);
+    }
+
+private:
+    void settle() {
+        while (part_ < parts_.size() && pos_ >= parts_[part_].size()) {
+            ++part_;
+            pos_ = 0;
+        }
+    }
+
+    std::vector<QByteArrayView> parts_;
+    size_t part_ = 0;
+    qsizetype pos_ = 0;
+};
+
+QByteArray codePageName(int codePage) {
+    switch (codePage) {
+        case 367:
+            return "US-ASCII";
+        case 932:
+            return "Shift_JIS";
+        case 936:
+            return "GBK";
+        case 949:
+            return "windows-949";
+        case 950:
+            return "Big5";
+        case 1200:
+            return "UTF-16LE";
+        case 10000:
+        case 32768:
+            return "macintosh";
+        case 32769:
+            return "windows-1252";
+        default:
+            break;
+    }
+    if (codePage >= 1250 && codePage <= 1258) return "windows-" + QByteArray::number(codePage);
+    return "cp" + QByteArray::number(codePage);
+}
+
+struct SheetInfo {
+    QString name;
+    quint32 offset = 0;
+};
+
+class Workbook {
+public:
+    Workbook(QByteArrayView stream, int columns, const XlsReader::Limits& limits)
+        : stream_(stream),
+          columns_(columns),
+          shared_(limits.maxSharedChars, limits.maxSharedStrings),
+          limits_(limits) {}
+
+    Result read(SheetRows& rows);
+
+private:
+    Result readGlobals();
+    Result readSheet(const SheetInfo& sheet, SheetRows& rows);
+    Result readSharedStrings(std::vector<QByteArrayView> parts);
+    // A string of a BIFF5 record: 8 or 16 bit count, bytes in the code page.
+    bool byteString(QByteArrayView data, bool shortCount, QString& out);
+    bool readString(QByteArrayView data, bool shortCount, QString& out);
+    bool isDate(quint16 xf) const { return xf < xfDates_.size() && xfDates_[xf]; }
+    Cell numberCell(quint16 xf, double value) const {
+        if (!isDate(xf)) return Cell::ofNumber(value);
+        return Cell::ofDate(date1904_ ? value + 1462 : value);
+    }
+
+    QByteArrayView stream_;
+    int columns_;
+    bool biff8_ = true;
+    bool date1904_ = false;
+    int codePage_ = 1252;
+    std::vector<SheetInfo> sheets_;
+    std::vector<bool> xfDates_;
+    StringPool shared_;
+    const XlsReader::Limits& limits_;
+};
+
+bool Workbook::byteString(QByteArrayView data, bool shortCount, QString& out) {
+    const qsizetype head = shortCount ? 1 : 2;
+    if (data.size() < head) return false;
+    const qsizetype count = shortCount ? quint8(data[0]) : u16(data.data());
+    if (data.size() < head + count) return false;
+    QStringDecoder decoder(codePageName(codePage_).constData());
+    const QByteArrayView bytes = data.sliced(head, count);
+    out = decoder.isValid() ? decoder.decode(bytes) : QString::fromLatin1(bytes);
+    return true;
+}
+
+bool Workbook::readString(QByteArrayView data, bool shortCount, QString& out) {
+    if (!biff8_) return byteString(data, shortCount, out);
+    Segments s({data});
+    return s.unicodeString(shortCount, out);
+}
+
+Result Workbook::readSharedStrings(std::vector<QByteArrayView> parts) {
+    Segments s(std::move(parts));
+    quint32 total = 0, unique = 0;
+    if (!s.dword(total) || !s.dword(unique)) return damaged(QStringLiteral("共享文字表太短"));
+    QString text;
+    for (quint32 i = 0; i < unique && !s.atEnd(); ++i) {
+        if (!s.unicodeString(false, text)) return damaged(QStringLiteral("共享文字表不完整"));
+        if (!shared_.add(text)) {
+            return Result::failed(QStringLiteral("共享文字太多（超过 %1 条或 %2 M 个字）")
+                                      .arg(limits_.maxSharedStrings)
+                                      .arg(limits_.maxSharedChars >> 20));
+        }
+    }
+    return Result::done();
+}
+
+Result Workbook::readGlobals() {
+    Records records(stream_);
+    Record r;
+    if (!records.next(r) || r.type != kBof || r.data.size() < 4) {
+        return Result::failed(QStringLiteral("文件不是 Excel 97-2003 工作簿"));
+    }
+    const quint16 version = u16(r.data.data());
+    if (version == 0x0600) {
+        biff8_ = true;
+    } else if (version == 0x0500) {
+        biff8_ = false;
+    } else {
+        return Result::failed(
+            QStringLiteral("不支持这个版本的 Excel 文件，请在 Excel 里另存为 .xls 或 .xlsx 再导入"));
+    }
+
+    QHash<int, QString> formats;
+    std::vector<quint16> xfFormats;
+    while (records.next(r)) {
+        const QByteArrayView d = r.data;
+        switch (r.type) {
+            case kEof: {
+                for (quint16 id : xfFormats) {
+                    const auto code = formats.constFind(id);
+                    xfDates_.push_back(code != formats.constEnd() ? isDateFormat(*code)
+                                                                  : isBuiltInDateFormat(id));
+                }
+                return Result::done();
+            }
+            case kFilePass:
+                return Result::failed(QStringLiteral("工作簿设置了打开密码，请在 Excel 里取消密码后再导入"));
+            case kCodePage:
+                if (d.size() >= 2) codePage_ = u16(d.data());
+                break;
+            case kDateMode:
+                if (d.size() >= 2) date1904_ = u16(d.data()) != 0;
+                break;
+            case kFormat: {
+                if (d.size() < 3) return damaged(QStringLiteral("数字格式记录太短"));
+                QString code;
+                if (!readString(d.sliced(2), !biff8_, code))
+                    return damaged(QStringLiteral("数字格式记录无效"));
+                formats.insert(u16(d.data()), code);
+                break;
+            }
+            case kXf:
+                if (d.size() < 4) return damaged(QStringLiteral("单元格格式记录太短"));
+                if (xfFormats.size() < 65536) xfFormats.push_back(u16(d.data() + 2));
+                break;
+            case kBoundSheet: {
+                if (d.size() < 7) return damaged(QStringLiteral("工作表记录太短"));
+                SheetInfo sheet;
+                sheet.offset = u32(d.data());
+                if (!readString(d.sliced(6), true, sheet.name))
+                    return damaged(QStringLiteral("工作表名称无效"));
+                if (quint8(d[5]) == 0) sheets_.push_back(sheet);  // worksheets only
+                break;
+            }
+            case kSst: {
+                if (!biff8_) break;
+                std::vector<QByteArrayView> parts{d};
+                records.continuations(parts);
+                Result s = readSharedStrings(std::move(parts));
+                if (!s.isDone()) return s;
+                break;
+            }
+            default:
+                break;
+        }
+    }
+    return damaged(QStringLiteral("工作簿记录不完整"));
+}
+
+Result Workbook::readSheet(const SheetInfo& sheet, SheetRows& rows) {
+    const auto fail = [&](const QString& why) {
+        return Result::failed(QStringLiteral("工作表“%1”无法读取：%2").arg(sheet.name, why));
+    };
+    Records records(stream_);
+    records.seek(sheet.offset);
+    Record r;
+    if (sheet.offset >= stream_.size() || !records.next(r) || r.type != kBof) {
+        return fail(QStringLiteral("找不到工作表的开头"));
+    }
+
+    std::map<int, std::vector<Cell>> grid;  // row (0-based) → cells A, B, ...
+    const auto put = [&](int row, int column, Cell cell) {
+        if (column >= columns_) return;
+        std::vector<Cell>& cells = grid[row];
+        if (cells.empty()) cells.resize(size_t(columns_));
+        cells[size_t(column)] = std::move(cell);
+    };
+    // A formula whose text result follows in a STRING record.
+    bool pendingString = false;
+    int pendingRow = 0, pendingColumn = 0;
+
+    int depth = 1;  // charts embedded in the sheet bring their own BOF ... EOF
+    bool ended = false;
+    while (!ended && records.next(r)) {
+        const QByteArrayView d = r.data;
+        const char* p = d.data();
+        if (r.type == kBof) {
+            ++depth;
+            continue;
+        }
+        if (r.type == kEof) {
+            ended = --depth == 0;
+            continue;
+        }
+        if (depth > 1) continue;
+        switch (r.type) {
+            case kNumber:
+                if (d.size() < 14) return fail(QStringLiteral("数字记录太短"));
+                put(u16(p), u16(p + 2), numberCell(u16(p + 4), f64(p + 6)));
+                break;
+            case kRk:
+            case kMulRk: {
+                const bool multiple = r.type == kMulRk;
+                if (d.size() < (multiple ? 12 : 10)) return fail(QStringLiteral("数字记录太短"));
+                const int row = u16(p);
+                const int first = u16(p + 2);
+                const qsizetype count = multiple ? (d.size() - 6) / 6 : 1;
+                for (qsizetype i = 0; i < count; ++i) {
+                    const char* at = p + 4 + 6 * i;
+                    const quint32 rk = u32(at + 2);
+                    double value = (rk & 0x02) ? double(qint32(rk) >> 2)
+                                               : std::bit_cast<double>(quint64(rk & 0xFFFFFFFCu) << 32);
+                    if (rk & 0x01) value /= 100;
+                    put(row, first + int(i), numberCell(u16(at), value));
+                }
+                break;
+            }
+            case kLabelSst: {
+                if (d.size() < 10) return fail(QStringLiteral("文字记录太短"));
+                const quint32 index = u32(p + 6);
+                if (!shared_.contains(index)) return fail(QStringLiteral("共享文字编号 %1 无效").arg(index));
+                put(u16(p), u16(p + 2), Cell::ofText(shared_.at(index)));
+                break;
+            }
+            case kLabel:
+            case kRString: {
+                QString text;
+                if (d.size() < 8 || !readString(d.sliced(6), false, text))
+                    return fail(QStringLiteral("文字记录无效"));
+                put(u16(p), u16(p + 2), Cell::ofText(text));
+                break;
+            }
+            case kBoolErr: {
+                if (d.size() < 8) return fail(QStringLiteral("逻辑值记录太短"));
+                const quint8 value = quint8(p[6]);
+                put(u16(p), u16(p + 2), p[7] ? Cell::ofError(errorText(value)) : Cell::ofBoolean(value != 0));
+                break;
+            }
+            case kFormula: {
+                if (d.size() < 14) return fail(QStringLiteral("公式记录太短"));
+                const int row = u16(p), column = u16(p + 2);
+                pendingString = false;
+                if (u16(p + 12) != 0xFFFF) {
+                    put(row, column, numberCell(u16(p + 4), f64(p + 6)));
+                    break;
+                }
+                switch (quint8(p[6])) {
+                    case 0:  // the text follows in a STRING record
+                        put(row, column, Cell::ofText({}));
+                        pendingString = true;
+                        pendingRow = row;
+                        pendingColumn = column;
+                        break;
+                    case 1:
+                        put(row, column, Cell::ofBoolean(p[8] != 0));
+                        break;
+                    case 2:
+                        put(row, column, Cell::ofError(errorText(quint8(p[8]))));
+                        break;
+                    default:
+                        put(row, column, Cell::ofText({}));
+                        break;
+                }
+                break;
+            }
+            case kString: {
+                if (!pendingString) break;
+                std::vector<QByteArrayView> parts{d};
+                records.continuations(parts);
+                QString text;
+                bool ok = false;
+                if (biff8_) {
+                    Segments s(std::move(parts));
+                    ok = s.unicodeString(false, text);
+                } else {
+                    ok = byteString(d, false, text);
+                }
+                if (!ok) return fail(QStringLiteral("公式的文字结果无效"));
+                put(pendingRow, pendingColumn, Cell::ofText(text));
+                pendingString = false;
+                break;
+            }
+            default:
+                break;
+        }
+    }
+    if (!ended) return fail(records.truncated() ? QStringLiteral("记录不完整") : QStringLiteral("没有结尾"));
+
+    if (!rows.beginSheet(sheet.name)) return Result::stopped();
+    for (const auto& [row, cells] : grid) {
+        bool any = false;
+        for (const Cell& c : cells) any = any || c.kind != Cell::Kind::Empty;
+        if (any && !rows.row(row + 1, cells)) return Result::stopped();
+    }
+    if (!rows.endSheet()) return Result::stopped();
+    return Result::done();
+}
+
+Result Workbook::read(SheetRows& rows) {
+    Result r = readGlobals();
+    if (!r.isDone()) return r;
+    if (sheets_.empty()) return Result::failed(QStringLiteral("工作簿里没有工作表"));
+    for (const SheetInfo& sheet : sheets_) {
+        r = readSheet(sheet, rows);
+        if (!r.isDone()) return r;
+    }
+    return Result::done();
+}
+
+}  // namespace
+
+SpreadsheetReader::Result XlsReader::read(QByteArrayView file, int columns, SheetRows& rows) const {
+    static const QByteArray kSignature = QByteArray::fromHex("D0CF11E0A1B11AE1");
+    if (file.size() < 512 || !file.startsWith(kSignature)) {
+        return Result::failed(QStringLiteral("文件不是 Excel 97-2003 工作簿"));
+    }
+    CompoundFile compound(file);
+    if (auto e = compound.open()) return damaged(*e);
+    const DirectoryEntry* entry = compound.find(u"Workbook");
+    if (!entry) entry = compound.find(u"Book");
+    if (!entry) {
+        if (compound.find(u"EncryptedPackage")) {
+            return Result::failed(QStringLiteral("工作簿设置了打开密码，请在 Excel 里取消密码后再导入"));
+        }
+        return Result::failed(QStringLiteral("文件里没有 Excel 工作簿"));
+    }
+    QByteArray stream;
+    if (auto e = compound.readStream(*entry, stream)) return damaged(*e);
+    Workbook workbook(stream, columns, limits_);
+    return workbook.read(rows);
+}
+
+}  // namespace tovrin

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QIODevice>
+#include <functional>
+#include <memory>
+
+#include "platform/qt/xml_guard.h"
+#include "platform/spreadsheet.h"
+
+namespace tovrin {
+
+// Reads an Office Open XML workbook (.xlsx): the worksheets in the order of
+// workbook.xml, found through its relationships, each sheet's XML streamed
+// row by row on a thread of its own while the shared strings are read on
+// another. Shared strings, inline strings, numbers, booleans, errors, cached
+// formula results and date-formatted numbers are understood.
+class XlsxReader {
+public:
+    struct Limits {
+        XmlLimits xml;
+        qsizetype maxSharedChars = qsizetype(32) << 20;
+        qsizetype maxSharedStrings = qsizetype(4) << 20;
+        int maxEntries = 20000;
+        int maxStyles = 1 << 20;
+    };
+
+    XlsxReader() = default;
+    explicit XlsxReader(const Limits& limits) : limits_(limits) {}
+
+    // Gives a new device on the whole .xlsx file each time it is called
+    // (open or not); the file is opened twice, so that two of its parts can be
+    // unpacked at the same time.
+    using Opener = std::function<std::unique_ptr<QIODevice>()>;
+
+    SpreadsheetReader::Result read(const Opener& open, int columns, SheetRows& rows) const;
+
+private:
+    Limits limits_;
+};
+
+}  // namespace tovrin

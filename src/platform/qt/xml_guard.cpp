@@ -1,0 +1,159 @@
+#include "platform/qt/xml_guard.h"
+
+#include <array>
+#include <cstring>
+
+namespace tovrin {
+
+namespace {
+
+const QByteArray kCommentStart = QByteArrayLiteral("--");
+
+// The bytes that end a stretch of a tag: its end and the quotes.
+constexpr auto kTagStop = [] {
+    std::array<bool, 256> stop{};
+    stop['>'] = stop['"'] = stop['\''] = true;
+    return stop;
+}();
+const QByteArray kCDataStart = QByteArrayLiteral("[CDATA[");
+
+}  // namespace
+
+XmlGuard::XmlGuard(QIODevice& source, const XmlLimits& limits, std::atomic<qint64>& unpacked)
+    : source_(source), limits_(limits), unpacked_(unpacked) {
+    open(QIODevice::ReadOnly);
+}
+
+bool XmlGuard::fail(const QString& why) {
+    if (violation_.isEmpty()) violation_ = why;
+    setErrorString(violation_);
+    return false;
+}
+
+qint64 XmlGuard::readData(char* data, qint64 maxSize) {
+    if (!violation_.isEmpty()) return -1;
+    const qint64 got = source_.read(data, maxSize);
+    if (got < 0) {
+        fail(QStringLiteral("解压失败（%1）").arg(source_.errorString()));
+        return -1;
+    }
+    if (unpacked_.fetch_add(got) + got > limits_.maxUnpackedBytes) {
+        fail(QStringLiteral("解压后的内容超过 %1 MB，不像是商品表").arg(limits_.maxUnpackedBytes >> 20));
+        return -1;
+    }
+    if (!scan(data, got)) return -1;
+    return got;
+}
+
+// A small lexer that follows only what decides a token's length and the
+// depth: text, tags (with quoted attribute values), comments, CDATA sections
+// and processing instructions. Well-formedness is left to the XML reader.
+bool XmlGuard::scan(const char* data, qint64 size) {
+    const auto tooLong = [this] {
+        return fail(QStringLiteral("单元格内容或标记超过 %1 KB").arg(limits_.maxTokenBytes >> 10));
+    };
+    const auto backToText = [this] {
+        state_ = State::Text;
+        tokenBytes_ = 0;
+    };
+    for (qint64 i = 0; i < size; ++i) {
+        if (state_ == State::Tag && quote_ == 0) {
+            // Inside a tag only quotes and its end matter.
+            qint64 end = i;
+            while (end < size && !kTagStop[quint8(data[end])]) ++end;
+            tokenBytes_ += end - i;
+            if (tokenBytes_ > limits_.maxTokenBytes) return tooLong();
+            if (end > i) {
+                beforeLast_ = end - i > 1 ? data[end - 2] : last_;
+                last_ = data[end - 1];
+            }
+            i = end;
+            if (i == size) break;
+        } else if (state_ == State::Tag) {
+            // Inside a quoted attribute value only the closing quote matters.
+            const void* q = std::memchr(data + i, quote_, size_t(size - i));
+            const qint64 end = q ? static_cast<const char*>(q) - data : size;
+            tokenBytes_ += end - i;
+            if (tokenBytes_ > limits_.maxTokenBytes) return tooLong();
+            if (end > i) {
+                beforeLast_ = end - i > 1 ? data[end - 2] : last_;
+                last_ = data[end - 1];
+            }
+            i = end;
+            if (i == size) break;
+        } else if (state_ == State::Text) {
+            // Most bytes are text between tags: skip to the next "<" at once.
+            const void* lt = std::memchr(data + i, '<', size_t(size - i));
+            const qint64 end = lt ? static_cast<const char*>(lt) - data : size;
+            tokenBytes_ += end - i;
+            if (tokenBytes_ > limits_.maxTokenBytes) return tooLong();
+            if (end > i) {
+                beforeLast_ = end - i > 1 ? data[end - 2] : last_;
+                last_ = data[end - 1];
+            }
+            i = end;
+            if (i == size) break;
+        }
+        const char c = data[i];
+        if (++tokenBytes_ > limits_.maxTokenBytes) return tooLong();
+        switch (state_) {
+            case State::Text:
+                if (c == '<') {
+                    state_ = State::Open;
+                    tokenBytes_ = 0;
+                }
+                break;
+            case State::Open:
+                if (c == '!') {
+                    state_ = State::Bang;
+                    bang_.clear();
+                } else if (c == '?') {
+                    state_ = State::Instruction;
+                } else {
+                    state_ = State::Tag;
+                    closing_ = c == '/';
+                    quote_ = 0;
+                    if (closing_) {
+                        if (depth_ > 0) --depth_;
+                    } else if (++depth_ > limits_.maxDepth) {
+                        return fail(QStringLiteral("标记嵌套超过 %1 层").arg(limits_.maxDepth));
+                    }
+                }
+                break;
+            case State::Bang:
+                bang_ += c;
+                if (bang_ == kCommentStart) {
+                    state_ = State::Comment;
+                } else if (bang_ == kCDataStart) {
+                    state_ = State::CData;
+                } else if (!kCommentStart.startsWith(bang_) && !kCDataStart.startsWith(bang_)) {
+                    return fail(QStringLiteral("含有文档类型声明（DTD）"));
+                }
+                break;
+            case State::Tag:
+                if (quote_ != 0) {
+                    if (c == quote_) quote_ = 0;
+                } else if (c == '"' || c == '\'') {
+                    quote_ = c;
+                } else if (c == '>') {
+                    if (!closing_ && last_ == '/' && depth_ > 0) --depth_;
+                    backToText();
+                }
+                break;
+            case State::Comment:
+                if (c == '>' && last_ == '-' && beforeLast_ == '-') backToText();
+                break;
+            case State::CData:
+                if (c == '>' && last_ == ']' && beforeLast_ == ']') backToText();
+                break;
+            case State::Instruction:
+                if (c == '>' && last_ == '?') backToText();
+                break;
+        }
+        beforeLast_ = last_;
+        last_ = c;
+    }
+    return true;
+}
+
+}  // namespace tovrin

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QIODevice>
+#include <QString>
+#include <atomic>
+
+namespace tovrin {
+
+// Bounds on the XML of one workbook: the bytes unpacked from all its parts
+// together, the length of any one token (a text, a tag with its attributes, a
+// comment) and the nesting depth. QXmlStreamReader holds a whole token in
+// memory, so these bounds are what keep a hostile file from taking gigabytes.
+struct XmlLimits {
+    qint64 maxUnpackedBytes = qint64(1) << 30;
+    qint64 maxTokenBytes = qint64(1) << 20;
+    int maxDepth = 128;
+};
+
+// Hands the bytes of a source device to an XML reader and stops with an
+// error as soon as they break the limits. A document type declaration is
+// refused: the workbook format has none, and it would bring entities.
+class XmlGuard : public QIODevice {
+public:
+    // `unpacked` counts the bytes of all parts of the workbook read so far,
+    // by any thread.
+    XmlGuard(QIODevice& source, const XmlLimits& limits, std::atomic<qint64>& unpacked);
+
+    bool isSequential() const override { return true; }
+    // Empty while the limits hold; otherwise why reading stopped.
+    const QString& violation() const { return violation_; }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override;
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    enum class State { Text, Open, Bang, Tag, Comment, CData, Instruction };
+    bool scan(const char* data, qint64 size);
+    bool fail(const QString& why);
+
+    QIODevice& source_;
+    const XmlLimits& limits_;
+    std::atomic<qint64>& unpacked_;
+    QString violation_;
+
+    State state_ = State::Text;
+    qint64 tokenBytes_ = 0;
+    int depth_ = 0;
+    bool closing_ = false;
+    char quote_ = 0;
+    char last_ = 0, beforeLast_ = 0;
+    QByteArray bang_;
+};
+
+}  // namespace tovrin

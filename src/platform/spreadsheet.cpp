@@ -1,0 +1,123 @@
+#include "platform/spreadsheet.h"
+
+#include <QDateTime>
+#include <cmath>
+
+#include "platform/clock.h"
+#include "platform/numbers.h"
+
+namespace tovrin {
+
+namespace {
+
+// The last day a spreadsheet can show: 9999-12-31.
+constexpr double kLastSerial = 2958466.0;
+constexpr qint64 kSecondsPerDay = 86400;
+
+QString dateText(double serial, const NumberFormat& numbers, const Clock& clock) {
+    if (!(serial >= 0 && serial < kLastSerial)) return numbers.plain(serial);
+    const qint64 seconds = std::llround(serial * double(kSecondsPerDay));
+    const qint64 days = seconds / kSecondsPerDay;
+    const int timeOfDay = int(seconds % kSecondsPerDay);
+    // A date and time as written in the cell, with no time zone: UTC keeps
+    // the conversion away from the system's zone rules.
+    const QDateTime when(QDate(1899, 12, 30).addDays(days), QTime(0, 0).addSecs(timeOfDay), Qt::UTC);
+    const QString text = clock.format(when);
+    const qsizetype blank = text.indexOf(QLatin1Char(' '));
+    if (blank < 0) return text;
+    if (days == 0) return text.mid(blank + 1);
+    if (timeOfDay == 0) return text.left(blank);
+    return text;
+}
+
+}  // namespace
+
+QString cellText(const Cell& cell, const NumberFormat& numbers, const Clock& clock) {
+    switch (cell.kind) {
+        case Cell::Kind::Empty:
+            return {};
+        case Cell::Kind::Number:
+            return numbers.plain(cell.number);
+        case Cell::Kind::Date:
+            return dateText(cell.number, numbers, clock);
+        case Cell::Kind::Boolean:
+            return cell.number != 0 ? QStringLiteral("True") : QStringLiteral("False");
+        case Cell::Kind::Text:
+        case Cell::Kind::Error:
+            return cell.text;
+    }
+    return {};
+}
+
+bool isDateFormat(QStringView code) {
+    const qsizetype n = code.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = code[i];
+        switch (c.unicode()) {
+            case u'"': {  // quoted text
+                const qsizetype end = code.indexOf(u'"', i + 1);
+                if (end < 0) return false;
+                i = end;
+                continue;
+            }
+            case u'\\':  // the next character is shown as it is
+            case u'_':   // a blank as wide as the next character
+            case u'*':   // the next character repeated to fill the cell
+                ++i;
+                continue;
+            case u'[': {  // colour, condition, locale tag or elapsed time
+                const qsizetype end = code.indexOf(u']', i + 1);
+                if (end < 0) return false;
+                const QStringView inside = code.sliced(i + 1, end - i - 1);
+                if (!inside.isEmpty()) {
+                    const QChar first = inside[0].toLower();
+                    bool elapsed = first == u'h' || first == u'm' || first == u's';
+                    for (QChar k : inside) elapsed = elapsed && k.toLower() == first;
+                    if (elapsed) return true;
+                }
+                i = end;
+                continue;
+            }
+            default:
+                break;
+        }
+        if (code.sliced(i).startsWith(u"general", Qt::CaseInsensitive)) {
+            i += 6;
+            continue;
+        }
+        const QChar lower = c.toLower();
+        if (lower == u'y' || lower == u'm' || lower == u'd' || lower == u'h' || lower == u's') return true;
+        // "e" is the year of the era in the Chinese formats, unless it is the
+        // exponent of a scientific format ("0.00E+00").
+        if (lower == u'e' && !(i + 1 < n && (code[i + 1] == u'+' || code[i + 1] == u'-'))) return true;
+    }
+    return false;
+}
+
+bool isBuiltInDateFormat(int id) {
+    return (id >= 14 && id <= 22) || (id >= 27 && id <= 36) || (id >= 45 && id <= 47) ||
+           (id >= 50 && id <= 58);
+}
+
+QString errorText(int code) {
+    switch (code) {
+        case 0x00:
+            return QStringLiteral("#NULL!");
+        case 0x07:
+            return QStringLiteral("#DIV/0!");
+        case 0x0F:
+            return QStringLiteral("#VALUE!");
+        case 0x17:
+            return QStringLiteral("#REF!");
+        case 0x1D:
+            return QStringLiteral("#NAME?");
+        case 0x24:
+            return QStringLiteral("#NUM!");
+        case 0x2B:
+            return QStringLiteral("#GETTING_DATA");
+        default:
+            return QStringLiteral("#N/A");
+    }
+}
+
+}  // namespace tovrin

@@ -1,0 +1,188 @@
+#include "platform/qt/workbook_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QFile>
+
+namespace tovrin {
+namespace {
+
+QString data(const QString& name) { return QStringLiteral(TOVRIN_TEST_DATA "/import/") + name; }
+
+// Writes what a reader delivers as one line per sheet start, row and sheet
+// end: "3: n2 s'x' - b1 e#N/A d43232" (number, text, empty, boolean, error,
+// date serial).
+class Dump : public SheetRows {
+public:
+    bool beginSheet(const QString& name) override {
+        lines << QLatin1Char('[') + name + QLatin1Char(']');
+        return true;
+    }
+    bool row(int number, std::span<const Cell> cells) override {
+        QString line = QString::number(number) + QLatin1Char(':');
+        for (const Cell& c : cells) line += QLatin1Char(' ') + describe(c);
+        lines << line;
+        return --rowsLeft != 0;
+    }
+    bool endSheet() override {
+        lines << QStringLiteral("[end]");
+        return true;
+    }
+    static QString describe(const Cell& c) {
+        switch (c.kind) {
+            case Cell::Kind::Empty:
+                return QStringLiteral("-");
+            case Cell::Kind::Number:
+                return QLatin1Char('n') + QString::number(c.number, 'g', 15);
+            case Cell::Kind::Date:
+                return QLatin1Char('d') + QString::number(c.number, 'g', 15);
+            case Cell::Kind::Text:
+                return QStringLiteral("s'") + c.text + QLatin1Char('\'');
+            case Cell::Kind::Boolean:
+                return c.number != 0 ? QStringLiteral("b1") : QStringLiteral("b0");
+            case Cell::Kind::Error:
+                return QLatin1Char('e') + c.text;
+        }
+        return {};
+    }
+    QStringList lines;
+    int rowsLeft = -1;  // stop after this many rows
+};
+
+SpreadsheetReader::Result readFile(const QString& path, Dump& dump, int columns = 11) {
+    WorkbookReader reader;
+    return reader.read(path, columns, dump);
+}
+
+// goods.xls and goods.xlsx hold the same cells in the same order of sheets.
+const QStringList kGoods = {
+    QStringLiteral("[饮料]"),
+    QStringLiteral("1: s'条码' s'商品名称' s'规格' s'单位' s'销售价' s'进价' s'库存' s'在售' s'上架日期' "
+                   "s'盘点时间' s'备注'"),
+    QStringLiteral(
+        "2: n6901234567890 s'  可口可乐 ' s'330ml' s'罐' n3.5 n2.8 n120 b1 d43232 d43232.3785532407 "
+        "s'  两边有空格  '"),
+    QStringLiteral(
+        "3: s'6920152400012' s'农夫山泉 550ml' s'500ml' - n2 n1.25 n0.333333333333333 b0 - - e#N/A"),
+    QStringLiteral("4: n1.23456789012346e+18 s'长条码' - - n12.5 n-0.5 n1e+20 - - - -"),
+    QStringLiteral("8: s'a-100' s'康师傅 红烧牛肉面' - - n3 s'特价' b1 e#DIV/0! d0.5 - -"),
+    QStringLiteral("9: - s'只有名称的行' - - - - - - - - -"),
+    QStringLiteral("10: s'   ' s'A列只有空格' - - - - - - - - -"),
+    QStringLiteral("11: - s'最后一行只有名称' - - - - - - - - -"),
+    QStringLiteral("[end]"),
+    QStringLiteral("[空表]"),
+    QStringLiteral("[end]"),
+    QStringLiteral("[日用品]"),
+    QStringLiteral("1: s'条码' s'商品名称' - - s'销售价' - - - - - -"),
+};
+
+QStringList goodsDump() {
+    QStringList out = kGoods;
+    for (int r = 17; r < 30; ++r) {
+        out << QStringLiteral("%1: s'69000000000%1' s'商品%1' - - n%2 - - - - - -").arg(r).arg(r + 0.5);
+    }
+    out << QStringLiteral("30: - s'没有条码' - - - - - - - - -") << QStringLiteral("[end]");
+    return out;
+}
+
+TEST(WorkbookReader, BothFormatsGiveTheCellsOfAllWorksheetsInWorkbookOrder) {
+    for (const QString& name : {QStringLiteral("goods.xls"), QStringLiteral("goods.xlsx")}) {
+        SCOPED_TRACE(name.toStdString());
+        Dump dump;
+        const auto result = readFile(data(name), dump);
+        ASSERT_TRUE(result.isDone()) << result.reason.toStdString();
+        EXPECT_EQ(dump.lines.join(QLatin1Char('\n')).toStdString(),
+                  goodsDump().join(QLatin1Char('\n')).toStdString());
+    }
+}
+
+TEST(WorkbookReader, ExcelFiveWorkbookInTheMiniStreamDecodesItsCodePage) {
+    Dump dump;
+    const auto result = readFile(data(QStringLiteral("biff5.xls")), dump, 6);
+    ASSERT_TRUE(result.isDone()) << result.reason.toStdString();
+    EXPECT_EQ(
+        dump.lines,
+        QStringList({QStringLiteral("[商品]"), QStringLiteral("1: s'条码' s'商品名称' - - s'销售价' -"),
+                     QStringLiteral("2: n6901234567890 s'  可乐 ' - - n3.5 -"),
+                     QStringLiteral("3: s'6920152400012' s'雪碧' - - n12.25 b1"), QStringLiteral("[end]")}));
+}
+
+TEST(WorkbookReader, XlsxEscapesIsoDatesAndTheNineteenOFourDateSystem) {
+    Dump dump;
+    const auto result = readFile(data(QStringLiteral("escapes.xlsx")), dump, 4);
+    ASSERT_TRUE(result.isDone()) << result.reason.toStdString();
+    ASSERT_EQ(dump.lines.size(), 3);
+    // "_x005F_" is an escaped "_", so "_x005F_x0041_" stays "_x0041_".
+    EXPECT_EQ(dump.lines[1], QStringLiteral("1: s'a\rb\tc_x0041_' s'_xZZZZ_' d43232.3785532407 d1463"));
+}
+
+TEST(WorkbookReader, RowsBeyondTheAskedColumnsAndLimitsOfTheSinkAreRespected) {
+    Dump dump;
+    dump.rowsLeft = 2;
+    const auto result = readFile(data(QStringLiteral("goods.xlsx")), dump, 1);
+    EXPECT_EQ(result.status, SpreadsheetReader::Result::Status::Stopped);
+    EXPECT_EQ(dump.lines, QStringList({QStringLiteral("[饮料]"), QStringLiteral("1: s'条码'"),
+                                       QStringLiteral("2: n6901234567890")}));
+}
+
+TEST(WorkbookReader, ClaimsInHeadersAreNotBelieved) {
+    // Sheet dimensions of four billion rows, zip entries of nearly 4 GB: the
+    // content is read as it is, with no memory taken for the claims.
+    for (const QString& name :
+         {QStringLiteral("bad/dimension_claim.xls"), QStringLiteral("bad/size_claim.xlsx")}) {
+        SCOPED_TRACE(name.toStdString());
+        Dump dump;
+        const auto result = readFile(data(name), dump);
+        EXPECT_TRUE(result.isDone()) << result.reason.toStdString();
+        EXPECT_GE(dump.lines.size(), 3);
+    }
+}
+
+struct BadFile {
+    const char* name;
+    const char* reason;  // a part of the message
+};
+
+class WorkbookReaderBadFile : public ::testing::TestWithParam<BadFile> {};
+
+TEST_P(WorkbookReaderBadFile, FailsWithAReason) {
+    const BadFile bad = GetParam();
+    // Small limits, so that the hostile files stay small.
+    XlsxReader::Limits xlsx;
+    xlsx.xml.maxUnpackedBytes = 8 << 20;
+    WorkbookReader reader({}, xlsx);
+    Dump dump;
+    const auto result = reader.read(data(QString::fromUtf8(bad.name)), 11, dump);
+    ASSERT_EQ(result.status, SpreadsheetReader::Result::Status::Failed);
+    EXPECT_TRUE(result.reason.contains(QString::fromUtf8(bad.reason))) << result.reason.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, WorkbookReaderBadFile,
+    ::testing::Values(BadFile{"bad/missing.xls", "文件不存在"}, BadFile{"bad", "文件夹"},
+                      BadFile{"bad/empty.xlsx", "文件是空的"}, BadFile{"bad/text.xls", "不是 Excel 工作簿"},
+                      BadFile{"bad/truncated.xls", "文件已损坏"},
+                      BadFile{"bad/truncated.xlsx", "无法打开压缩包"}, BadFile{"bad/cyclic.xls", "成环"},
+                      BadFile{"bad/encrypted.xlsx", "密码"}, BadFile{"bad/password.xls", "密码"},
+                      BadFile{"bad/sst_index.xls", "工作表“饮料”无法读取"},
+                      BadFile{"bad/malformed.xlsx", "不是有效的 XML"}, BadFile{"bad/entities.xlsx", "DTD"},
+                      BadFile{"bad/deep.xlsx", "嵌套"}, BadFile{"bad/long_text.xlsx", "超过 1024 KB"},
+                      BadFile{"bad/bomb.xlsx", "超过 8 MB"}, BadFile{"bad/shared_index.xlsx", "共享文字编号"},
+                      BadFile{"bad/row_order.xlsx", "次序"}, BadFile{"bad/not_workbook.xlsx", "没有"}));
+
+TEST(WorkbookReader, SharedStringsBeyondTheLimitFail) {
+    XlsReader::Limits xls;
+    xls.maxSharedStrings = 5;
+    XlsxReader::Limits xlsx;
+    xlsx.maxSharedStrings = 5;
+    WorkbookReader reader(xls, xlsx);
+    for (const QString& name : {QStringLiteral("goods.xls"), QStringLiteral("goods.xlsx")}) {
+        Dump dump;
+        const auto result = reader.read(data(name), 11, dump);
+        EXPECT_TRUE(result.reason.contains(QStringLiteral("共享文字太多"))) << result.reason.toStdString();
+    }
+}
+
+}  // namespace
+}  // namespace tovrin
