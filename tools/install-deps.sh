@@ -6,7 +6,7 @@ set -euo pipefail
 pkgs=(
   cmake ninja-build g++ make pkg-config python3
   qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins
-  libfreexl-dev libquazip1-qt6-dev zlib1g-dev
+  libquazip1-qt6-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-wqy-zenhei fonts-noto-cjk
   xvfb xauth xdotool x11-utils imagemagick openbox

@@ -52,6 +52,10 @@ Form1::Form1(Form1Services services, QWidget* parent) : QWidget(parent), service
     if (!services_.sound) services_.sound = (ownSound_ = std::make_unique<QtSound>()).get();
     if (!services_.timer2) services_.timer2 = (ownTimer2_ = std::make_unique<QtTimer>()).get();
     if (!services_.timer3) services_.timer3 = (ownTimer3_ = std::make_unique<QtTimer>()).get();
+    if (!services_.chooser) services_.chooser = (ownChooser_ = std::make_unique<QtFileChooser>(this)).get();
+    if (!services_.spreadsheets) {
+        services_.spreadsheets = (ownSpreadsheets_ = std::make_unique<WorkbookReader>()).get();
+    }
     if (services_.folder.isEmpty()) services_.folder = QCoreApplication::applicationDirPath();
 
     build();
@@ -64,8 +68,11 @@ Form1::Form1(Form1Services services, QWidget* parent) : QWidget(parent), service
                        *services_.numbers, *voice_, *lookup_, services_.folder});
     statistics_ = std::make_unique<Statistics>(*this, RichTextBox1Model, *services_.prompts, *services_.files,
                                                *services_.clock, *services_.numbers, services_.folder);
+    import_ = std::make_unique<BarcodeImport>(*services_.prompts, *services_.chooser, *services_.spreadsheets,
+                                              *services_.clock, *services_.numbers, services_.folder);
     connect(Command1_0, &QPushButton::clicked, this, [this] { checkout_->Command1_0_Click(); });
     connect(Command1_1, &QPushButton::clicked, this, [this] { statistics_->Command1_1_Click(); });
+    connect(Command2, &QPushButton::clicked, this, [this] { import_->Command2_Click(); });
     connect(Command3, &QPushButton::clicked, this, [this] { checkout_->Command3_Click(); });
 
     Form_Load();

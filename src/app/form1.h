@@ -7,15 +7,18 @@
 #include <memory>
 
 #include "app/layout.h"
+#include "barcode/import.h"
 #include "barcode/lookup.h"
 #include "checkout/checkout.h"
 #include "platform/display.h"
 #include "platform/form.h"
 #include "platform/qt/display_view.h"
 #include "platform/qt/gbk_text_files.h"
+#include "platform/qt/qt_file_chooser.h"
 #include "platform/qt/qt_prompts.h"
 #include "platform/qt/qt_sound.h"
 #include "platform/qt/qt_timer.h"
+#include "platform/qt/workbook_reader.h"
 #include "stats/statistics.h"
 #include "voice/voice.h"
 
@@ -30,6 +33,8 @@ struct Form1Services {
     SoundPlayer* sound = nullptr;
     Timer* timer2 = nullptr;
     Timer* timer3 = nullptr;
+    FileChooser* chooser = nullptr;             // the import's open-file dialog
+    SpreadsheetReader* spreadsheets = nullptr;  // reads the chosen workbook
     QString folder;
 };
 
@@ -106,12 +111,15 @@ private:
     std::unique_ptr<NumberFormat> ownNumbers_;
     std::unique_ptr<QtSound> ownSound_;
     std::unique_ptr<QtTimer> ownTimer2_, ownTimer3_;
+    std::unique_ptr<QtFileChooser> ownChooser_;
+    std::unique_ptr<WorkbookReader> ownSpreadsheets_;
 
     Form1Services services_;
     std::unique_ptr<Voice> voice_;
     std::unique_ptr<BarcodeLookup> lookup_;
     std::unique_ptr<Checkout> checkout_;
     std::unique_ptr<Statistics> statistics_;
+    std::unique_ptr<BarcodeImport> import_;
 };
 
 // The design geometry in twips, converted at 15 twips a pixel at 96 dpi and
