@@ -38,19 +38,10 @@ qsizetype separatorPosition(const QString& date) {
     return -1;
 }
 
-bool isSeparator(QChar c) { return c == u'\t' || c == u'|'; }
-
-// The fields of a text that begins and ends with a separator: field k is the
-// text between the k-th TAB or "|" and the next one; at most 99 are kept.
-QStringList fieldsBetweenSeparators(const QString& text) {
-    QStringList fields{QString()};
-    qsizetype previous = -1;
-    for (qsizetype i = 0; i < text.size() && fields.size() <= 99; ++i) {
-        if (!isSeparator(text[i])) continue;
-        if (previous >= 0) fields.append(text.mid(previous + 1, i - previous - 1));
-        previous = i;
-    }
-    return fields;
+// The fields of a gathered line framed by TABs: field k is the text between
+// the k-th TAB or "|" and the next one; at most 99 are kept.
+QStringList framedFields(const QString& framed) {
+    return splitFields(framed.size() >= 2 ? framed.mid(1, framed.size() - 2) : QString());
 }
 
 QString removeLeadingBlanks(const QString& text) {
@@ -206,7 +197,7 @@ QString Statistics::devision1() {
     QString trace;
     for (qsizetype r = 0; r <= n; ++r) {
         // A row holds exactly the fields of its line.
-        QStringList fields = fieldsBetweenSeparators(detailLines.value(r));
+        QStringList fields = framedFields(detailLines.value(r));
         for (qsizetype k = 1; k < fields.size(); ++k) {
             if (fields[k].isEmpty()) continue;
             trace += QStringLiteral("suf(") + QString::number(r) + QLatin1Char(',') + QString::number(k) +

@@ -3,36 +3,20 @@
 
 #include <gtest/gtest.h>
 
-#include "barcode/lookup.h"
-#include "checkout/checkout.h"
-#include "platform/display.h"
-#include "support/fakes.h"
-#include "voice/voice.h"
+#include "tests/checkout/fixture.h"
 
 namespace tovrin {
 namespace {
 
 using namespace test;
 
-class CheckoutVoiceTest : public ::testing::Test {
+class CheckoutVoiceTest : public ::testing::Test, protected CheckoutFixture {
 protected:
     QStringList runOut(FakeTimer& timer) {
         for (int i = 0; i < 100 && timer.tick(); ++i) {
         }
         return sound.played;
     }
-
-    FakeForm form;
-    TextModel display;
-    FakePrompts prompts;
-    TempFiles files;
-    FakeClock clock;
-    NumberFormat numbers;
-    RecordingSound sound;
-    FakeTimer timer2, timer3;
-    Voice voice{sound, timer2, timer3, numbers, files.folder()};
-    BarcodeLookup lookup{files, prompts, files.folder()};
-    Checkout checkout{{form, display, prompts, files, clock, numbers, voice, lookup, files.folder()}};
 };
 
 TEST_F(CheckoutVoiceTest, FinishedSaleStartsTheChangeAnnouncer) {
