@@ -38,8 +38,9 @@ double medianMs(F&& f, int runs) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
-    const QString names[] = {QStringLiteral("可口可乐"), QStringLiteral("矿泉水"), QStringLiteral("方便面 红烧牛肉味"),
-                             QStringLiteral("Lay's 薯片 original"), QStringLiteral("纯牛奶250ml")};
+    const QString names[] = {QStringLiteral("可口可乐"), QStringLiteral("矿泉水"),
+                             QStringLiteral("方便面 红烧牛肉味"), QStringLiteral("Lay's 薯片 original"),
+                             QStringLiteral("纯牛奶250ml")};
     QString table;
     for (int i = 0; i < 100000; ++i) {
         table += QStringLiteral("\t%1\t%2 %3\t规格\t件\t%4.5\t\t\t\t\t\t\r\n")

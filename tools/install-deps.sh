@@ -4,7 +4,7 @@
 set -euo pipefail
 
 pkgs=(
-  cmake ninja-build g++ make pkg-config python3
+  cmake ninja-build g++ make python3 git clang-format
   qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins
   libquazip1-qt6-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
