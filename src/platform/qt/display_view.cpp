@@ -32,10 +32,9 @@ int documentPosition(const QString& text, qsizetype position) {
 
 }  // namespace
 
-DisplayView::DisplayView(TextModel& model, QWidget* parent) : QTextEdit(parent), model_(model) {
+DisplayView::DisplayView(TextModel& model, QWidget* parent) : QPlainTextEdit(parent), model_(model) {
     setReadOnly(true);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    setAcceptRichText(false);
     setUndoRedoEnabled(false);
     setWrapping(false);
     model_.onChange([this](const TextModel::Change& change) { apply(change); });
@@ -43,7 +42,7 @@ DisplayView::DisplayView(TextModel& model, QWidget* parent) : QTextEdit(parent),
 }
 
 void DisplayView::setWrapping(bool wrap) {
-    setLineWrapMode(wrap ? QTextEdit::WidgetWidth : QTextEdit::NoWrap);
+    setLineWrapMode(wrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
 }
 
 void DisplayView::apply(const TextModel::Change& change) {
