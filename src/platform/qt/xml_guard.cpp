@@ -56,42 +56,36 @@ bool XmlGuard::scan(const char* data, qint64 size) {
         state_ = State::Text;
         tokenBytes_ = 0;
     };
+    // Passes over a run of bytes that needs no attention, up to `end`;
+    // false when the token grows too long.
+    const auto skipTo = [&](qint64& i, qint64 end) {
+        tokenBytes_ += end - i;
+        if (tokenBytes_ > limits_.maxTokenBytes) return false;
+        if (end > i) {
+            beforeLast_ = end - i > 1 ? data[end - 2] : last_;
+            last_ = data[end - 1];
+        }
+        i = end;
+        return true;
+    };
     for (qint64 i = 0; i < size; ++i) {
         if (state_ == State::Tag && quote_ == 0) {
             // Inside a tag only quotes and its end matter.
             qint64 end = i;
             while (end < size && !kTagStop[quint8(data[end])]) ++end;
-            tokenBytes_ += end - i;
-            if (tokenBytes_ > limits_.maxTokenBytes) return tooLong();
-            if (end > i) {
-                beforeLast_ = end - i > 1 ? data[end - 2] : last_;
-                last_ = data[end - 1];
-            }
-            i = end;
+            if (!skipTo(i, end)) return tooLong();
             if (i == size) break;
         } else if (state_ == State::Tag) {
             // Inside a quoted attribute value only the closing quote matters.
             const void* q = std::memchr(data + i, quote_, size_t(size - i));
             const qint64 end = q ? static_cast<const char*>(q) - data : size;
-            tokenBytes_ += end - i;
-            if (tokenBytes_ > limits_.maxTokenBytes) return tooLong();
-            if (end > i) {
-                beforeLast_ = end - i > 1 ? data[end - 2] : last_;
-                last_ = data[end - 1];
-            }
-            i = end;
+            if (!skipTo(i, end)) return tooLong();
             if (i == size) break;
         } else if (state_ == State::Text) {
             // Most bytes are text between tags: skip to the next "<" at once.
             const void* lt = std::memchr(data + i, '<', size_t(size - i));
             const qint64 end = lt ? static_cast<const char*>(lt) - data : size;
-            tokenBytes_ += end - i;
-            if (tokenBytes_ > limits_.maxTokenBytes) return tooLong();
-            if (end > i) {
-                beforeLast_ = end - i > 1 ? data[end - 2] : last_;
-                last_ = data[end - 1];
-            }
-            i = end;
+            if (!skipTo(i, end)) return tooLong();
             if (i == size) break;
         }
         const char c = data[i];
