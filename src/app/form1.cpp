@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "app/compact_controls.h"
+#include "platform/keys.h"
 
 namespace tovrin {
 
@@ -166,12 +167,11 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
             if (watched == box(b)) checkout_->clickBox(b);
         }
     } else if (event->type() == QEvent::KeyPress && watched == Text2) {
-        // Keys that type a character (Enter, Backspace and Esc included);
-        // Tab only moves the focus.
+        // Only keys that type a character reach the handler; the others
+        // (Delete, arrows, Tab) just do their work in the box.
         const auto* key = static_cast<QKeyEvent*>(event);
-        const QString typed = key->text();
-        const bool focusKey = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
-        if (!typed.isEmpty() && !focusKey && checkout_->Text2_KeyPress(typed[0].unicode())) return true;
+        const std::optional<int> typed = keyAscii(key->key(), key->modifiers(), key->text());
+        if (typed && checkout_->Text2_KeyPress(*typed)) return true;
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -80,7 +80,6 @@ std::optional<Checkout::Inputs> Checkout::readInputs(bool withPrice) {
         prompts_.ok(kValidation);
         return std::nullopt;
     }
-    if (!computable({*received, *price, *rate, *quantity})) return std::nullopt;
     return Inputs{*received, *price, *rate, *quantity};
 }
 
@@ -161,7 +160,7 @@ void Checkout::settleOneItem() {
     const double shown = (price * quantity * rate) / 100;
     const double due = price * quantity * (rate / 100);
     const double total = price * quantity;
-    if (!computable({shown, due, total, received - due, total - due})) return;
+    if (!computable({received, quantity, shown, due, total, received - due, total - due})) return;
     if (price < 0) {
         const QString question =
             kNegativeQuestion + CRLF + TAB +
@@ -205,7 +204,7 @@ void Checkout::settleAccumulated() {
     }
     const double received = in->received;
     const double change = received - due;
-    if (!computable({change})) return;
+    if (!computable({received, change})) return;
     if (change < 0) {
         prompts_.ok(QStringLiteral("实收金额  不足。"));
         showSaleList();
@@ -271,7 +270,7 @@ bool Checkout::acceptItem() {
     const double total = quantity * price;
     const double due = quantity * price * (rate / 100);
     const double discount = total - due;
-    if (!computable({total, due, discount, sale.shpjg + money(total, numbers_, sale.zerob),
+    if (!computable({quantity, total, due, discount, sale.shpjg + money(total, numbers_, sale.zerob),
                      sale.shpzk + money(discount, numbers_, sale.zerob)})) {
         return false;
     }

@@ -70,7 +70,9 @@ private:
         double received = 0, price = 0, rate = 0, quantity = 0;
     };
     // The numeric test of the boxes an operation reads; shows the validation
-    // (or too-large) message and gives nullopt when one fails.
+    // message and gives nullopt when one fails. Values too large to compute
+    // with are refused later, by `computable`, once the operation's own
+    // refusals have had their turn, so a box that is only tested stays free.
     std::optional<Inputs> readInputs(bool withPrice);
     bool computable(std::initializer_list<double> values);
     void settleOneItem();

@@ -238,6 +238,93 @@ TEST(AccumulatedSale, EmptyItemFileStillWritesTheBlock) {
     EXPECT_TRUE(f.journal(QStringLiteral("tovrinback.txt")).endsWith(QStringLiteral("\t1\r\n\r\n\r\n\r\n")));
 }
 
+// Huge but finite values: the refusals come in their own order, and only a
+// value the sale is computed with is too large.
+struct HugeOneItem {
+    const char *received, *price, *rate, *quantity;
+    QStringList messages;
+};
+
+TEST(OneItemSale, HugeValuesMeetTheRefusalsInTheirOrder) {
+    const HugeOneItem cases[] = {
+        {"100", "10", "1e306", "1", {kRateOrAmount}},
+        {"100", "1e306", "100", "1", {kRateOrAmount}},
+        {"100", "10", "1e306", "1e306", {kRateOrAmount}},
+        {"1e306", "1e306", "1e306", "1", {kRateOrAmount}},
+        {"", "10", "1e306", "1", {kValidation}},
+        {"100", "10", "1e306", "x", {kValidation}},
+        {"1e307", "1e306", "100", "1", {Checkout::kTooLarge}},
+        {"100", "10", "100", "1e306", {Checkout::kTooLarge}},
+        {"1e306", "10", "100", "1", {Checkout::kTooLarge}},
+        // Nothing can be computed, so the negative price is not asked about.
+        {"0", "-5", "100", "1e306", {Checkout::kTooLarge}},
+    };
+    for (const HugeOneItem& c : cases) {
+        CheckoutFixture f;
+        f.form.set(QString::fromLatin1(c.received), QString::fromLatin1(c.price), QString::fromLatin1(c.rate),
+                   QString::fromLatin1(c.quantity));
+        f.checkout.Command1_0_Click();
+        EXPECT_EQ(f.prompts.texts(), c.messages) << c.received << " " << c.price << " " << c.rate;
+        EXPECT_EQ(f.display.text(), QString());
+        EXPECT_EQ(f.form.text(Box::Text1), QString::fromLatin1(c.received));
+        EXPECT_EQ(f.form.text(Box::Text2), QString::fromLatin1(c.price));
+        EXPECT_TRUE(f.files.bytes(QStringLiteral("tovrincalculate.txt")).isEmpty());
+        EXPECT_TRUE(f.files.bytes(QStringLiteral("tovrinback.txt")).isEmpty());
+        EXPECT_FALSE(f.timer3.enabled);
+        EXPECT_FALSE(f.prompts.ranOutOfAnswers);
+    }
+}
+
+struct HugeAccumulated {
+    const char *received, *price, *rate, *quantity;
+    std::initializer_list<bool> answers;
+    QStringList messages;
+    const char* change;  // nullptr: the sale stays open
+};
+
+TEST(AccumulatedSale, OnlyTheAmountReceivedIsComputedWith) {
+    const QString openItem = QStringLiteral("注意！商品累计尚未结束，第 2种商品的价格还没有录入，请重试。");
+    const HugeAccumulated cases[] = {
+        {"20", "", "1e306", "1e306", {true}, {accumulatedConfirmation(QStringLiteral("10"))}, "10"},
+        {"20", "", "-1e306", "1e309", {true}, {accumulatedConfirmation(QStringLiteral("10"))}, "10"},
+        {"20", "", "abc", "1e306", {}, {kValidation}, nullptr},
+        {"20", "5", "1e306", "1", {}, {openItem}, nullptr},
+        {"1e306", "5", "100", "1e306", {}, {openItem}, nullptr},
+        {"1e306",
+         "",
+         "100",
+         "1",
+         {true},
+         {accumulatedConfirmation(QStringLiteral("10")), Checkout::kTooLarge},
+         nullptr},
+    };
+    for (const HugeAccumulated& c : cases) {
+        CheckoutFixture f;
+        ASSERT_TRUE(f.enter(QStringLiteral("10")));
+        f.prompts.shown.clear();
+        f.form.set(QString::fromLatin1(c.received), QString::fromLatin1(c.price), QString::fromLatin1(c.rate),
+                   QString::fromLatin1(c.quantity));
+        f.prompts.answer(c.answers);
+        f.checkout.Command1_0_Click();
+        EXPECT_EQ(f.prompts.texts(), c.messages) << c.received << " " << c.rate << " " << c.quantity;
+        EXPECT_FALSE(f.prompts.ranOutOfAnswers);
+        EXPECT_EQ(f.checkout.sale.shpjg, 10);
+        if (c.change) {
+            EXPECT_EQ(f.display.text(), QString::fromLatin1(c.change));
+            EXPECT_TRUE(f.checkout.sale.shp);
+            EXPECT_EQ(
+                f.files.bytes(QStringLiteral("tovrincalculate.txt")),
+                test::gbk(QStringLiteral("2018-5-12 9:05:07\t折扣：   \t0\t实收金额：  \t20\t商品价格累计：  "
+                                         "\t10\t  商品 数量累计：  \t1\t找零：  \t10\r\n")));
+        } else {
+            EXPECT_FALSE(f.checkout.sale.shp);
+            EXPECT_EQ(f.form.text(Box::Text1), QString::fromLatin1(c.received));
+            EXPECT_TRUE(f.files.bytes(QStringLiteral("tovrincalculate.txt")).isEmpty());
+            EXPECT_TRUE(f.files.bytes(QStringLiteral("tovrinback.txt")).isEmpty());
+        }
+    }
+}
+
 TEST(Boxes, AClickEmptiesTheBox) {
     CheckoutFixture f;
     f.checkout.clickBox(Box::Text3);

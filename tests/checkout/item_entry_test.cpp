@@ -8,6 +8,7 @@ namespace {
 using test::CheckoutFixture;
 
 const QString kItemFile = QStringLiteral("tovrincomm.txt");
+const QString kValidation = QStringLiteral("实收金额  或 商品价格，数量，折扣比率 表达错误！请重试。");
 
 QString priceLine(const char* number, const char* discount, const char* total, const char* quantity) {
     return QStringLiteral("商品:  %1\t   折扣：   \t%2\t商品总价格：  \t%3\t  商品 数量：  \t%4\t\r\n\r\n")
@@ -81,6 +82,48 @@ TEST(ItemEntry, RefusedEnterKeepsTheBoxAndTheTotals) {
         EXPECT_EQ(f.form.text(Box::Text2), QString::fromLatin1(c.price));
         EXPECT_EQ(f.checkout.sale.shpleiji, 1);
         EXPECT_EQ(f.checkout.sale.shpjg, 10);
+    }
+}
+
+struct HugeEnter {
+    const char *received, *price, *rate, *quantity;
+    std::initializer_list<bool> answers;
+    QStringList messages;
+    bool accepted;
+};
+
+// Huge but finite values meet the refusals in their order; only the values
+// the item is computed with can be too large, the amount received never.
+TEST(ItemEntry, HugeValuesMeetTheRefusalsInTheirOrder) {
+    const QString rateMessage = QStringLiteral("折扣比率 表达错误！请重试。");
+    const QString question = QStringLiteral(
+        "注意，商品价格为负数！当错误录入某种商品价格时，只需将该商品的负数价格录入，即可更正金额累计！\r\n\t"
+        "    是否继续？  ");
+    const HugeEnter cases[] = {
+        {"0", "10", "1e306", "1", {}, {rateMessage}, false},
+        {"0", "10", "-1e306", "1", {}, {rateMessage}, false},
+        {"0", "10", "1e306", "1e306", {}, {rateMessage}, false},
+        {"0", "-1e306", "1e306", "1", {true}, {question, rateMessage}, false},
+        {"0", "-1e306", "100", "1", {false}, {question}, false},
+        {"0", "-1e306", "100", "1", {true}, {question, Checkout::kTooLarge}, false},
+        {"", "10", "1e306", "1", {}, {kValidation}, false},
+        {"0", "1e306", "100", "1", {}, {Checkout::kTooLarge}, false},
+        {"0", "10", "100", "1e306", {}, {Checkout::kTooLarge}, false},
+        {"0", "1e304", "100", "1", {}, {}, true},
+        {"1e306", "10", "100", "1", {}, {}, true},
+    };
+    for (const HugeEnter& c : cases) {
+        CheckoutFixture f;
+        f.form.set(QString::fromLatin1(c.received), QString::fromLatin1(c.price), QString::fromLatin1(c.rate),
+                   QString::fromLatin1(c.quantity));
+        f.prompts.answer(c.answers);
+        EXPECT_EQ(f.checkout.Text2_KeyPress(13), c.accepted) << c.price << " " << c.rate << " " << c.quantity;
+        EXPECT_EQ(f.prompts.texts(), c.messages) << c.price << " " << c.rate << " " << c.quantity;
+        EXPECT_FALSE(f.prompts.ranOutOfAnswers);
+        EXPECT_EQ(f.checkout.sale.shpleiji, c.accepted ? 1 : 0);
+        EXPECT_EQ(f.checkout.sale.shp, !c.accepted);
+        EXPECT_EQ(f.form.text(Box::Text2), c.accepted ? QString() : QString::fromLatin1(c.price));
+        EXPECT_EQ(f.files.bytes(kItemFile).isEmpty(), !c.accepted);
     }
 }
 

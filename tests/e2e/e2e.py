@@ -195,8 +195,44 @@ def scenario_barcode_sale(display, install, data):
                         " 折扣总额：0" + T + " 应收金额：3.5" + CRLF))
 
 
+COLA_ITEM = ("商品:  可口可乐" + " " * 32 + T + "   折扣：   " + T + "0" + T + "商品总价格：  " + T + "3.5" + T +
+             "  商品 数量：  " + T + "1" + T + "  商品 条码：  " + T + "6901234567890" + T + CRLF + CRLF)
+
+
+def scenario_scanner_keypad_enter(display, install):
+    """A scanner that ends each barcode with keypad Enter; after the sale,
+    Delete in the price box (X11 gives it the text DEL) keeps the item file
+    until a key that types something starts the next sale."""
+    folder = program_folder(install)
+    with open(os.path.join(folder, "collector.txt"), "wb") as f:
+        f.write(gbk(T + T.join(["条码", "商品名称", "规格", "单位", "销售价"]) + CRLF +
+                    T + T.join(["6901234567890", "可口可乐", "330ml", "罐", "3.5"]) + CRLF))
+    with Till(display, folder) as till:
+        till.press("Command3")  # barcode settlement
+        till.fill("Text2", "6901234567890")
+        till.keys("KP_Enter")
+        time.sleep(0.3)
+        display.screenshot("scanned-item")
+        expect_file(till, "tovrincomm.txt", gbk(COLA_ITEM))
+        till.fill("Text1", "10")
+        till.press("Command1(0)")
+        till.answer(TITLE, "y")
+        time.sleep(0.3)
+        expect_file(till, "tovrincalculate.txt", sale_line("10", "3.5", "1", "6.5", one_item=False))
+
+        till.go("Text2")
+        till.keys("Delete", "Left", "End")
+        time.sleep(0.3)
+        display.screenshot("change-kept-after-delete")
+        expect_file(till, "tovrincomm.txt", gbk(COLA_ITEM))
+        till.keys("BackSpace")
+        time.sleep(0.3)
+        expect_file(till, "tovrincomm.txt", b"")
+        till.no_box(APP_TITLE)
+
+
 SCENARIOS = [scenario_one_item, scenario_three_items, scenario_exit_and_restart, scenario_reports,
-             scenario_barcode_sale]
+             scenario_barcode_sale, scenario_scanner_keypad_enter]
 
 
 def main():
