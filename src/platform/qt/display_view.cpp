@@ -53,6 +53,16 @@ QString DisplayView::lineText(qsizetype line) const {
     return model_.text().mid(lineStart_[size_t(line)], lineEnd(line) - lineStart_[size_t(line)]);
 }
 
+QString DisplayView::toPlainText() const {
+    QString out;
+    out.reserve(model_.length());
+    for (qsizetype l = 0; l < lineCount(); ++l) {
+        if (l > 0) out += QLatin1Char('\n');
+        out += QStringView(model_.text()).sliced(lineStart_[size_t(l)], lineEnd(l) - lineStart_[size_t(l)]);
+    }
+    return out;
+}
+
 qsizetype DisplayView::lineEnd(qsizetype line) const {
     const QString& text = model_.text();
     if (line + 1 >= lineCount()) return text.size();

@@ -2,6 +2,7 @@
 
 #include <QAbstractScrollArea>
 #include <QTextCursor>
+#include <QTextEdit>
 #include <QTextLayout>
 #include <map>
 #include <vector>
@@ -20,6 +21,9 @@ class DisplayView : public QAbstractScrollArea {
 public:
     DisplayView(TextModel& model, QWidget* parent = nullptr);
     void setWrapping(bool wrap);
+    QTextEdit::LineWrapMode lineWrapMode() const {
+        return wrap_ ? QTextEdit::WidgetWidth : QTextEdit::NoWrap;
+    }
     // Scrolls to the start or the end of the text (other moves are ignored).
     void moveCursor(QTextCursor::MoveOperation operation);
 
@@ -27,6 +31,8 @@ public:
     // CR and lone LF.
     qsizetype lineCount() const { return qsizetype(lineStart_.size()); }
     QString lineText(qsizetype line) const;
+    // All lines, each ended by LF but the last, as a text document gives them.
+    QString toPlainText() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
