@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QScrollBar>
+#include <QTest>
 
 #include "platform/qt/display_view.h"
 
@@ -113,6 +114,16 @@ TEST(DisplayView, PaintsInTheColourOfTheText) {
             green = image.pixelColor(x, y) == QColor(10, 250, 30);
     }
     EXPECT_TRUE(green);
+}
+
+TEST(DisplayView, SelectsAllForCopying) {
+    TextModel model;
+    DisplayView view(model);
+    model.setText(QStringLiteral("a\r\nb\tc"));
+    QTest::keyClick(&view, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(view.selectedText(), QStringLiteral("a\nb\tc"));
+    model.append(QStringLiteral("d"), 12);  // a change ends the selection
+    EXPECT_EQ(view.selectedText(), QString());
 }
 
 TEST(DisplayView, IndexesAHugeTextWhole) {

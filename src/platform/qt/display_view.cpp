@@ -1,7 +1,11 @@
 #include "platform/qt/display_view.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QEvent>
 #include <QFontMetrics>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -28,6 +32,7 @@ std::vector<TextModel::Run>::const_iterator runAt(const std::vector<TextModel::R
 
 DisplayView::DisplayView(TextModel& model, QWidget* parent) : QAbstractScrollArea(parent), model_(model) {
     setFocusPolicy(Qt::StrongFocus);
+    viewport()->setCursor(Qt::IBeamCursor);
     model_.onChange([this](const TextModel::Change& change) { apply(change); });
     relayout();
 }
@@ -89,7 +94,59 @@ int DisplayView::heightOf(double size) const {
     return it->second;
 }
 
+QString DisplayView::selectedText() const {
+    const qsizetype from = std::min(anchor_, cursor_), to = std::max(anchor_, cursor_);
+    QString out = model_.text().mid(from, to - from);
+    out.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    out.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return out;
+}
+
+qsizetype DisplayView::positionAt(QPoint point) const {
+    const qint64 y = verticalScrollBar()->value() + point.y() - kMargin;
+    const qsizetype line = std::clamp<qsizetype>(
+        std::upper_bound(lineTop_.begin() + 1, lineTop_.end(), y) - (lineTop_.begin() + 1), 0,
+        lineCount() - 1);
+    QTextLayout layout;
+    layOut(layout, line, std::max(1, viewport()->width() - 2 * kMargin));
+    const qreal x = point.x() - kMargin + (wrap_ ? 0 : horizontalScrollBar()->value());
+    const qreal top = qreal(y - lineTop_[size_t(line)]);
+    int column = 0;
+    for (int k = 0; k < layout.lineCount(); ++k) {
+        const QTextLine textLine = layout.lineAt(k);
+        column = textLine.xToCursor(x);
+        if (top < textLine.y() + textLine.height()) break;
+    }
+    return lineStart_[size_t(line)] + column;
+}
+
+void DisplayView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return QAbstractScrollArea::mousePressEvent(event);
+    cursor_ = positionAt(event->position().toPoint());
+    if (!(event->modifiers() & Qt::ShiftModifier)) anchor_ = cursor_;
+    viewport()->update();
+}
+
+void DisplayView::mouseMoveEvent(QMouseEvent* event) {
+    if (!(event->buttons() & Qt::LeftButton)) return QAbstractScrollArea::mouseMoveEvent(event);
+    cursor_ = positionAt(event->position().toPoint());
+    viewport()->update();
+}
+
+void DisplayView::keyPressEvent(QKeyEvent* event) {
+    if (event == QKeySequence::Copy) {
+        if (anchor_ != cursor_) QApplication::clipboard()->setText(selectedText());
+    } else if (event == QKeySequence::SelectAll) {
+        anchor_ = 0;
+        cursor_ = model_.length();
+        viewport()->update();
+    } else {
+        QAbstractScrollArea::keyPressEvent(event);
+    }
+}
+
 void DisplayView::apply(const TextModel::Change& change) {
+    anchor_ = cursor_ = 0;
     relayout();
     if (change.reset) {
         moveCursor(QTextCursor::Start);
@@ -205,11 +262,22 @@ void DisplayView::paintEvent(QPaintEvent* event) {
     qsizetype line = std::upper_bound(lineTop_.begin() + 1, lineTop_.end(), from) - (lineTop_.begin() + 1);
     const qreal width = std::max(1, viewport()->width() - 2 * kMargin);
     const int widest = widest_;
+    const qsizetype selFrom = std::min(anchor_, cursor_), selTo = std::max(anchor_, cursor_);
+    QTextCharFormat selected;
+    selected.setBackground(palette().brush(QPalette::Highlight));
+    selected.setForeground(palette().brush(QPalette::HighlightedText));
     for (; line < lineCount() && lineTop_[size_t(line)] <= to; ++line) {
         QTextLayout layout;
         layOut(layout, line, width);
         widest_ = std::max(widest_, int(std::ceil(layout.maximumWidth())));
-        layout.draw(&painter, QPointF(kMargin - left, qreal(lineTop_[size_t(line)] - top + kMargin)));
+        QList<QTextLayout::FormatRange> selection;
+        const qsizetype start = lineStart_[size_t(line)], end = lineEnd(line);
+        if (selFrom < end && selTo > start) {
+            const qsizetype from = std::max(selFrom, start), upTo = std::min(selTo, end);
+            selection.append({int(from - start), int(upTo - from), selected});
+        }
+        layout.draw(&painter, QPointF(kMargin - left, qreal(lineTop_[size_t(line)] - top + kMargin)),
+                    selection);
     }
     if (widest_ != widest) updateScrollBars();
 }

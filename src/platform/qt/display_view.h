@@ -33,11 +33,16 @@ public:
     QString lineText(qsizetype line) const;
     // All lines, each ended by LF but the last, as a text document gives them.
     QString toPlainText() const;
+    // The selected text, line ends as LF.
+    QString selectedText() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void apply(const TextModel::Change& change);
@@ -50,6 +55,8 @@ private:
     int heightOf(double size) const;
     // The laid-out text of a line, with the formats of its runs.
     void layOut(QTextLayout& layout, qsizetype line, qreal width) const;
+    // The text position under a point of the viewport.
+    qsizetype positionAt(QPoint point) const;
 
     TextModel& model_;
     bool wrap_ = false;
@@ -57,6 +64,8 @@ private:
     std::vector<qint64> lineTop_;       // the top of each line, and the bottom of the last
     mutable std::map<double, int> heights_;
     int widest_ = 0;  // the widest line painted so far
+    // The text selected with the mouse or the keyboard, for copying.
+    qsizetype anchor_ = 0, cursor_ = 0;
 };
 
 }  // namespace tovrin
