@@ -1,9 +1,13 @@
 // Speed and memory of the statistics over five years of a busy counter:
 // 300 sales a day, three barcode items each. Prints the time of each report
 // (the whole click), its ratio to only reading and decoding the journal it
-// scans, and its peak memory.
+// scans, its peak memory and the resident memory after it. Every report is
+// checked to be the one named: its two answers were asked for and used, it
+// covered the day or the month named and no other, and (for the amount
+// detail) it read the number of sales of that period.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDate>
@@ -17,6 +21,7 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "checkout/journal.h"
 #include "checkout/money.h"
@@ -37,14 +42,16 @@ constexpr int kSalesPerDay = 300;
 
 class AnsweringPrompts : public Prompts {
 public:
-    void ok(const QString&, const QString&) override { ++oks; }
+    void ok(const QString& text, const QString&) override { oks.append(text); }
     bool yesNo(const QString&, const QString&) override {
+        ++questions;
         const bool a = answers.empty() ? false : answers.front();
         if (!answers.empty()) answers.pop_front();
         return a;
     }
     std::deque<bool> answers;
-    int oks = 0;
+    QStringList oks;
+    int questions = 0;
 };
 
 class Caption : public FormControls {
@@ -154,6 +161,14 @@ double peakMb() {
     return -1;
 }
 
+// Resident memory now, in MB (Linux: /proc/self/statm).
+double residentMb() {
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return resident * double(sysconf(_SC_PAGESIZE)) / 1048576.0;
+}
+
 // Only reading and decoding the whole journal, a chunk at a time.
 double readAndDecode(const QString& path) {
     const auto start = Clock::now();
@@ -171,7 +186,8 @@ double readAndDecode(const QString& path) {
 
 struct Report {
     const char* name;
-    std::initializer_list<bool> answers;
+    bool amounts;  // the transaction-amount detail, else the goods report
+    bool today;    // else the month
     QString journal;
     double limit;  // seconds
 };
@@ -179,10 +195,51 @@ struct Report {
 std::map<std::string, double> baselines;
 std::map<std::string, double> peaks;
 std::map<std::string, double> times;
+std::map<std::string, double> residentAfter;
+std::map<std::string, double> residentBefore;
+
+QString dayKey(const QDate& day) {
+    const FixedClock clock;
+    return clock.format(QDateTime(day, QTime(12, 0))).section(QLatin1Char(' '), 0, 0);
+}
+
+// Stops the run when the report that ran is not the one named.
+void verify(const Report& report, const AnsweringPrompts& prompts, const Caption& form,
+            const TextModel& display) {
+    QStringList faults;
+    if (prompts.questions != 2 || !prompts.answers.empty())
+        faults << QStringLiteral("not asked both questions");
+    const QDate first = report.today ? kLastDay : QDate(kLastDay.year(), kLastDay.month(), 1);
+    const QString text = display.text();
+    // The period's first day is shown, the day before it is not.
+    if (!text.contains(dayKey(first) + QLatin1Char(' '))) faults << QStringLiteral("first day missing");
+    if (text.contains(dayKey(first.addDays(-1)) + QLatin1Char(' ')))
+        faults << QStringLiteral("earlier day shown");
+    if (!text.contains(dayKey(kLastDay) + QLatin1Char(' '))) faults << QStringLiteral("last day missing");
+    if (report.amounts) {
+        const qint64 sales = qint64(kSalesPerDay) * (first.daysTo(kLastDay) + 1);
+        if (!form.title.trimmed().endsWith(QStringLiteral(" ") + QString::number(sales))) {
+            faults << QStringLiteral("caption \"%1\", not %2 sales").arg(form.title).arg(sales);
+        }
+        if (!text.contains(QStringLiteral("找零合计："))) faults << QStringLiteral("no sums");
+        if (!prompts.oks.isEmpty()) faults << prompts.oks;
+    } else {
+        const QString period =
+            report.today ? dayKey(kLastDay) : dyue(dayKey(kLastDay)) + QStringLiteral("月");
+        if (prompts.oks.size() != 1 || !prompts.oks[0].contains(QStringLiteral("参与统计的是:") + period)) {
+            faults << QStringLiteral("not the goods of %1:").arg(period) << prompts.oks;
+        }
+        if (!text.contains(QStringLiteral("商品应收金额总计:"))) faults << QStringLiteral("no totals");
+    }
+    if (!faults.isEmpty()) {
+        std::fprintf(stderr, "%s did not run as named: %s\n", report.name, qPrintable(faults.join(u"; ")));
+        std::exit(2);
+    }
+}
 
 double runReport(const Report& report) {
     AnsweringPrompts prompts;
-    prompts.answers = report.answers;
+    prompts.answers = {report.amounts, report.today};
     Caption form;
     TextModel display(12);
     GbkTextFiles files;
@@ -193,7 +250,7 @@ double runReport(const Report& report) {
     const auto start = Clock::now();
     stats.Command1_1_Click();
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    benchmark::DoNotOptimize(display.text().size());
+    verify(report, prompts, form, display);
     return seconds;
 }
 
@@ -208,10 +265,10 @@ int main(int argc, char** argv) {
                 QFile(back).size() / 1048576.0);
 
     const std::vector<Report> reports = {
-        {"amount_detail_month", {true, false}, calc, 1.0},
-        {"amount_detail_day", {true, true}, calc, 0.5},
-        {"goods_month", {false, false}, back, 1.0},
-        {"goods_day", {false, true}, back, 1.0},
+        {"amount_detail_month", true, false, calc, 1.0},
+        {"amount_detail_day", true, true, calc, 0.5},
+        {"goods_month", false, false, back, 1.0},
+        {"goods_day", false, true, back, 1.0},
     };
     for (const QString& journal : {calc, back}) {
         const std::string key = journal.toStdString();
@@ -233,10 +290,12 @@ int main(int argc, char** argv) {
     for (const Report& report : reports) {
         benchmark::RegisterBenchmark(report.name,
                                      [report](benchmark::State& state) {
-                                         double best = 1e9, peak = 0;
+                                         double best = 1e9, peak = 0, before = 0, after = 0;
                                          for (auto _ : state) {
                                              resetPeak();
+                                             before = residentMb();
                                              const double t = runReport(report);
+                                             after = std::max(after, residentMb());
                                              peak = std::max(peak, peakMb());
                                              state.SetIterationTime(t);
                                              best = std::min(best, t);
@@ -244,7 +303,10 @@ int main(int argc, char** argv) {
                                          const double base = baselines[report.journal.toStdString()];
                                          state.counters["ratio_to_read_decode"] = base > 0 ? best / base : 0;
                                          state.counters["peak_MB"] = peak;
+                                         state.counters["after_MB"] = after;
                                          peaks[report.name] = peak;
+                                         residentBefore[report.name] = before;
+                                         residentAfter[report.name] = after;
                                          times[report.name] = best;
                                      })
             ->UseManualTime()
@@ -255,14 +317,18 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
 
-    std::printf("\n%-22s %10s %8s %12s %10s %s\n", "report", "best ms", "limit", "x read+dec", "peak MB", "");
+    std::printf("\n%-22s %10s %8s %12s %10s %10s %10s %s\n", "report", "best ms", "limit", "x read+dec",
+                "peak MB", "before MB", "after MB", "");
     for (const Report& report : reports) {
         if (!times.count(report.name)) continue;
         const double base = baselines[report.journal.toStdString()];
         const double t = times[report.name];
-        const bool ok = t <= report.limit && (base <= 0 || t <= 5 * base) && peaks[report.name] < 300;
-        std::printf("%-22s %10.1f %8.0f %12.2f %10.1f %s\n", report.name, t * 1000, report.limit * 1000,
-                    base > 0 ? t / base : 0, peaks[report.name], ok ? "ok" : "OVER");
+        const double before = residentBefore[report.name], after = residentAfter[report.name];
+        const bool ok = t <= report.limit && (base <= 0 || t <= 5 * base) && peaks[report.name] < 300 &&
+                        after - before <= 30;
+        std::printf("%-22s %10.1f %8.0f %12.2f %10.1f %10.1f %10.1f %s (verified)\n", report.name, t * 1000,
+                    report.limit * 1000, base > 0 ? t / base : 0, peaks[report.name], before, after,
+                    ok ? "ok" : "OVER");
     }
     for (const auto& [journal, seconds] : baselines) {
         std::printf("read+decode %s: %.1f ms\n", journal.c_str(), seconds * 1000);

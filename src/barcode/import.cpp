@@ -6,6 +6,7 @@
 
 #include "barcode/lookup.h"
 #include "platform/folder.h"
+#include "platform/memory.h"
 
 namespace tovrin {
 
@@ -124,6 +125,7 @@ void BarcodeImport::refuse(const QString& why) {
 }
 
 QString BarcodeImport::qqrs() {
+    const ReturnFreeMemoryAtEnd release;  // the workbook's buffers are gone by then
     const std::optional<QString> chosen = chooser_.openFile(fileFilters());
     if (!chosen) return {};
 

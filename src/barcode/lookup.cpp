@@ -1,11 +1,201 @@
 #include "barcode/lookup.h"
 
+#include <QStringDecoder>
 #include <QStringMatcher>
+#include <limits>
 
 #include "barcode/lines.h"
+#include "platform/bytefile.h"
 #include "platform/folder.h"
 
 namespace tovrin {
+
+namespace {
+
+constexpr qint64 kLineWindow = 720;  // characters from an occurrence to its line end
+// The bytes that hold 720 characters at most, a GBK character taking one or
+// two bytes, and a little more.
+constexpr qint64 kLineWindowBytes = 2 * kLineWindow + 2;
+
+const QString kDuplicate = QStringLiteral("此商品条形码重复或表达错误！");
+const QString kNotFound = QStringLiteral("没有此商品条形码！");
+const QString kNoPrice = QStringLiteral("没有该商品条码对应的价格！");
+
+// GBK: a lead byte followed by a trail byte is one character; every other
+// byte is one character by itself (a lead byte before a byte that cannot
+// follow it stands alone). A lead byte at the very end of the file is dropped.
+bool isLead(uchar b) { return b >= 0x81 && b <= 0xFE; }
+bool isTrail(uchar b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFE); }
+bool isLetter(uchar b) { return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z'); }
+uchar upperAscii(uchar b) { return b >= 'a' && b <= 'z' ? uchar(b - 32) : b; }
+
+// The number of characters the bytes decode to; `endsFile` when nothing
+// follows them in the file.
+qint64 charCount(QByteArrayView bytes, bool endsFile) {
+    qint64 count = 0;
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n; ++count) {
+        const uchar b = uchar(bytes[i]);
+        if (isLead(b) && i + 1 < n && isTrail(uchar(bytes[i + 1]))) {
+            i += 2;
+        } else if (isLead(b) && i + 1 == n && endsFile) {
+            break;
+        } else {
+            ++i;
+        }
+    }
+    return count;
+}
+
+// The barcode table searched in its GBK bytes for a key of ASCII characters.
+// Only ASCII bytes decode to ASCII characters and no GBK character upper-cases
+// to an ASCII letter, so the key occurs in the upper-cased text exactly where
+// its bytes occur, letters compared without case, at a character boundary.
+class TableBytes {
+public:
+    TableBytes(ByteFile& file, const QString& key) : file_(file), key_(key.toLatin1()), size_(file.size()) {
+        // The longest stretch of the key without letters is searched for
+        // exactly; a key of letters only is searched by its first letter.
+        qsizetype best = 0;
+        for (qsizetype i = 0; i < key_.size();) {
+            if (isLetter(uchar(key_[i]))) {
+                ++i;
+                continue;
+            }
+            qsizetype j = i;
+            while (j < key_.size() && !isLetter(uchar(key_[j]))) ++j;
+            if (j - i > best) {
+                best = j - i;
+                anchorAt_ = i;
+            }
+            i = j;
+        }
+        anchor_ = key_.mid(anchorAt_, best);
+        exact_ = best == key_.size();
+        if (anchor_.isEmpty()) {
+            const char first = key_.isEmpty() ? 0 : key_[0];
+            upper_ = QByteArray(1, first);
+            lower_ = QByteArray(1, char(first + 32));
+        }
+    }
+
+    // The next occurrence of the key at or after `from`, -1 when none.
+    qint64 next(qint64 from) {
+        const qint64 n = key_.size();
+        while (from >= 0 && from + n <= size_) {
+            const qint64 at = candidate(from);
+            if (at < 0) return -1;
+            if ((exact_ || matches(at)) && atBoundary(at)) return at;
+            from = at + 1;
+        }
+        return -1;
+    }
+
+    // The nearest CR at or before `pos` (positions only grow between calls).
+    qint64 crBefore(qint64 pos) {
+        if (pos > crKnownUpTo_) {
+            const qint64 hit = file_.lastIndexOf(QByteArrayView("\r", 1), pos, crKnownUpTo_ + 1);
+            if (hit >= 0) crBefore_ = hit;
+            crKnownUpTo_ = pos;
+        }
+        return crBefore_;
+    }
+
+    // The end of the line of an occurrence at `pos`: the first CR within 720
+    // characters, or the end of the file within them (the table counts as if
+    // CR LF followed it); -1 when the line reaches further.
+    qint64 lineEnd(qint64 pos) {
+        qint64 end = file_.indexOf(QByteArrayView("\r", 1), pos, pos + kLineWindowBytes);
+        if (end < 0) {
+            if (size_ > pos + kLineWindowBytes) return -1;
+            end = size_;
+        }
+        const QByteArray bytes = file_.bytes(pos, end);
+        return charCount(bytes, end == size_) < kLineWindow ? end : -1;
+    }
+
+    // The characters of the bytes [from, to) as in the decoded table, for a
+    // `to` at a CR or at the end of the file.
+    QString text(qint64 from, qint64 to) {
+        // A lead byte before `to` stands alone there, unless `to` ends the file.
+        const bool more = to < size_;
+        QStringDecoder decoder("GBK");
+        QString out = decoder.decode(file_.bytes(from, more ? to + 1 : to));
+        if (more) out.chop(1);
+        return out;
+    }
+
+    // The first line up to 720 characters from an occurrence at `pos`, when
+    // no CR ends it before.
+    QString cutFirstLine(qint64 pos) {
+        QStringDecoder decoder("GBK");
+        const QString head = decoder.decode(file_.bytes(0, std::min(size_, pos + kLineWindowBytes)));
+        return head.left(charCount(file_.bytes(0, pos), false) + kLineWindow);
+    }
+
+private:
+    qint64 candidate(qint64 from) {
+        if (!anchor_.isEmpty()) {
+            const qint64 hit = file_.indexOf(anchor_, from + anchorAt_);
+            return hit < 0 ? -1 : hit - anchorAt_;
+        }
+        if (nextUpper_ < from) nextUpper_ = found(file_.indexOf(upper_, from));
+        if (nextLower_ < from) nextLower_ = found(file_.indexOf(lower_, from));
+        const qint64 at = std::min(nextUpper_, nextLower_);
+        return at == kNone ? -1 : at;
+    }
+    static qint64 found(qint64 hit) { return hit < 0 ? kNone : hit; }
+
+    bool matches(qint64 at) {
+        const QByteArray bytes = file_.bytes(at, at + key_.size());
+        if (bytes.size() != key_.size()) return false;
+        for (qsizetype i = 0; i < bytes.size(); ++i) {
+            if (upperAscii(uchar(bytes[i])) != uchar(key_[i])) return false;
+        }
+        return true;
+    }
+
+    // A byte that can be the second byte of a character starts one when an
+    // even number of lead bytes stand right before it: they pair up, since a
+    // lead byte can also be a trail byte, and whatever came before them ended
+    // a character.
+    bool atBoundary(qint64 at) {
+        if (!isTrail(uchar(key_[0]))) return true;
+        qint64 leads = 0;
+        for (qint64 end = at, step = 64; end > 0; step *= 2) {
+            const qint64 from = std::max<qint64>(0, end - step);
+            const QByteArray before = file_.bytes(from, end);
+            qsizetype i = before.size();
+            while (i > 0 && isLead(uchar(before[i - 1]))) --i;
+            leads += before.size() - i;
+            if (i > 0 || before.size() < end - from) break;
+            end = from;
+        }
+        return leads % 2 == 0;
+    }
+
+    static constexpr qint64 kNone = std::numeric_limits<qint64>::max();
+    ByteFile& file_;
+    QByteArray key_;
+    qint64 size_;
+    QByteArray anchor_;
+    qsizetype anchorAt_ = 0;
+    bool exact_ = false;
+    QByteArray upper_, lower_;
+    qint64 nextUpper_ = -1, nextLower_ = -1;
+    qint64 crKnownUpTo_ = -1, crBefore_ = -1;
+};
+
+// True when the byte search finds the key where the search of the decoded,
+// upper-cased table would: a key of ASCII characters.
+bool searchesBytes(const QString& key) {
+    for (QChar c : key) {
+        if (c.unicode() >= 0x80) return false;
+    }
+    return true;
+}
+
+}  // namespace
 
 QString kong2(const QString& text) {
     QString out;
@@ -22,22 +212,81 @@ BarcodeLookup::BarcodeLookup(const TextFiles& files, Prompts& prompts, QString f
 QString BarcodeLookup::kuaisu(const QString& barcode) {
     for (QString& slot : lookupFields) slot.clear();
     const QString key = kong2(upperSameLength(barcode));
-
     const QString path = folderFile(folder_, kTableFile);
-    const TextFiles::Read table = files_.read(path);
-    switch (table.state) {
+    const std::optional<QString> line = searchesBytes(key) ? findInBytes(path, key) : findInText(path, key);
+    if (!line) return {};
+    return accept(*line, key);
+}
+
+std::optional<QString> BarcodeLookup::refuse(int count) {
+    if (count >= 2) {
+        prompts_.ok(kDuplicate, kBoxTitle);
+    } else {
+        prompts_.ok(kNotFound, kBoxTitle);
+    }
+    return std::nullopt;
+}
+
+QString BarcodeLookup::accept(const QString& line, const QString& key) {
+    const QStringList fields = splitFields(upperSameLength(line));
+    for (qsizetype k = 1; k < fields.size(); ++k) lookupFields[k] = fields[k];
+    if (lookupFields[2] == key && !lookupFields[6].isEmpty()) return lookupFields[6];
+    prompts_.ok(kNoPrice);
+    return {};
+}
+
+bool BarcodeLookup::usable(int state, const QString& path, const QString& reason) {
+    switch (TextFiles::State(state)) {
         case TextFiles::State::Missing:
             prompts_.ok(QStringLiteral("没有找到条码价格表 collector.txt，请先单击“更新条码价格”导入。"));
-            return {};
+            return false;
         case TextFiles::State::Unreadable:
-            prompts_.ok(QStringLiteral("无法读取 ") + path + QStringLiteral("：") + table.reason);
-            return {};
+            prompts_.ok(QStringLiteral("无法读取 ") + path + QStringLiteral("：") + reason);
+            return false;
         case TextFiles::State::Empty:
             prompts_.ok(QStringLiteral("条码文件 open error"));
-            return {};
+            return false;
         case TextFiles::State::HasContent:
             break;
     }
+    return true;
+}
+
+std::optional<QString> BarcodeLookup::findInBytes(const QString& path, const QString& key) {
+    ByteFile file(path);
+    static_assert(int(ByteFile::State::Missing) == int(TextFiles::State::Missing) &&
+                  int(ByteFile::State::Unreadable) == int(TextFiles::State::Unreadable) &&
+                  int(ByteFile::State::Empty) == int(TextFiles::State::Empty) &&
+                  int(ByteFile::State::HasContent) == int(TextFiles::State::HasContent));
+    if (!usable(int(file.state()), path, file.reason())) return std::nullopt;
+    if (key.isEmpty()) return refuse(2);  // the empty key stands at every position
+
+    // Every occurrence counts, overlapping ones and those inside a longer
+    // barcode, a name or a price; only the line of the first one is used.
+    TableBytes table(file, key);
+    int count = 0;
+    QString found;
+    for (qint64 p = table.next(0); p >= 0; p = table.next(p + 1)) {
+        const qint64 back = table.crBefore(p);
+        const qint64 end = table.lineEnd(p);
+        if (back >= 0 && end < 0) continue;
+        if (++count > 1) break;  // two are enough to refuse
+        if (back >= 0) {
+            // After the CR and the character behind it (its LF).
+            found = table.text(back + 1, end).mid(1);
+        } else if (end >= 0) {
+            found = table.text(0, end);  // the first line always counts
+        } else {
+            found = table.cutFirstLine(p);
+        }
+    }
+    if (count != 1) return refuse(count);
+    return found;
+}
+
+std::optional<QString> BarcodeLookup::findInText(const QString& path, const QString& key) {
+    const TextFiles::Read table = files_.read(path);
+    if (!usable(int(table.state), path, table.reason)) return std::nullopt;
     // The working text is the table in upper case followed by CR LF. A key
     // without letters occurs in the table where it occurs in its upper case,
     // so only the line found needs upper-casing then.
@@ -59,19 +308,8 @@ QString BarcodeLookup::kuaisu(const QString& barcode) {
             if (count > 1) break;  // two are enough to refuse
         }
     }
-    if (count >= 2) {
-        prompts_.ok(QStringLiteral("此商品条形码重复或表达错误！"), kBoxTitle);
-        return {};
-    }
-    if (count == 0) {
-        prompts_.ok(QStringLiteral("没有此商品条形码！"), kBoxTitle);
-        return {};
-    }
-    const QStringList fields = splitFields(blind ? upperSameLength(found) : found);
-    for (qsizetype k = 1; k < fields.size(); ++k) lookupFields[k] = fields[k];
-    if (lookupFields[2] == key && !lookupFields[6].isEmpty()) return lookupFields[6];
-    prompts_.ok(QStringLiteral("没有该商品条码对应的价格！"));
-    return {};
+    if (count != 1) return refuse(count);
+    return found;
 }
 
 }  // namespace tovrin

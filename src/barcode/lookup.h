@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <array>
+#include <optional>
 
 #include "platform/prompts.h"
 #include "platform/textfiles.h"
@@ -28,6 +29,14 @@ public:
     std::array<QString, 181> lookupFields;
 
 private:
+    // The line of the key's single occurrence in the table, or nullopt after
+    // the message that tells why there is none.
+    std::optional<QString> findInBytes(const QString& path, const QString& key);
+    std::optional<QString> findInText(const QString& path, const QString& key);
+    bool usable(int state, const QString& path, const QString& reason);
+    std::optional<QString> refuse(int count);
+    QString accept(const QString& line, const QString& key);
+
     const TextFiles& files_;
     Prompts& prompts_;
     QString folder_;

@@ -7,6 +7,7 @@
 #include "checkout/money.h"
 #include "platform/bytefile.h"
 #include "platform/folder.h"
+#include "platform/memory.h"
 #include "stats/haystack.h"
 #include "stats/periods.h"
 
@@ -98,6 +99,7 @@ bool Statistics::writeWorkFile(const QString& name, const QString& content) {
 }
 
 void Statistics::Command1_1_Click() {
+    const ReturnFreeMemoryAtEnd release;  // the report's own buffers are gone by then
     const QString question =
         QStringLiteral("统计信息：") + CRLF +
         QStringLiteral("    如果选“是”，可以对当天或当月的交易金额明细进行统计！") + CRLF +

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QStringMatcher>
+#include <random>
+
 #include "barcode/lines.h"
 #include "support/fakes.h"
 
@@ -9,6 +12,7 @@ namespace tovrin {
 namespace {
 
 using test::FakePrompts;
+using test::gbk;
 using test::TempFiles;
 
 QString row(const QString& barcode, const QString& name, const QString& price) {
@@ -86,6 +90,27 @@ TEST(Kuaisu, ATooLongLineCannotBeFoundUnlessItIsTheFirst) {
     }
 }
 
+TEST(Kuaisu, TheLineLimitCountsCharactersNotBytes) {
+    // From the first character of the barcode to the CR: 719 characters count, 720 do not.
+    struct Limit {
+        int reach;
+        QChar filler;
+        QString message;
+    };
+    const Limit limits[] = {{719, u'x', kNoPrice},
+                            {720, u'x', kNotFound},
+                            {719, u'茶', kNoPrice},
+                            {720, u'茶', kNotFound},
+                            {721, u'茶', kNotFound}};
+    for (const Limit& l : limits) {
+        const QString line = QStringLiteral("\t111") + QString(l.reach - 3, l.filler);
+        Lookup lookup(row("000", "a", "1") + line + QStringLiteral("\r\n"));
+        lookup(QStringLiteral("111"));
+        EXPECT_EQ(lookup.prompts.texts(), QStringList{l.message})
+            << l.reach << " " << int(l.filler.unicode());
+    }
+}
+
 TEST(Kuaisu, FieldsOfTheFoundLineUpperCased) {
     Lookup lookup(row("111", "cola 可乐", "3.5"));
     ASSERT_EQ(lookup(QStringLiteral("111")), QStringLiteral("3.5"));
@@ -114,6 +139,141 @@ TEST(Kuaisu, EmptyOrMissingTable) {
         EXPECT_EQ(
             prompts.texts(),
             QStringList{QStringLiteral("没有找到条码价格表 collector.txt，请先单击“更新条码价格”导入。")});
+    }
+}
+
+// The lookup as the rule states it, over the whole decoded table in upper
+// case: the line of the single counted occurrence, or how many there were.
+struct Expected {
+    int count = 0;
+    QString line;
+};
+Expected byTheRule(const QByteArray& table, const QString& barcode) {
+    const QString text = upperSameLength(fromGbk(table));
+    const QString key = kong2(upperSameLength(barcode));
+    Expected out;
+    if (key.isEmpty()) return {2, {}};
+    const QStringMatcher matcher(key);
+    for (qsizetype p = matcher.indexIn(text, 0); p >= 0 && out.count < 2; p = matcher.indexIn(text, p + 1)) {
+        const std::optional<QString> line = lineAround(text, p, true);
+        if (line && ++out.count == 1) out.line = *line;
+    }
+    return out;
+}
+
+// Tables made of pieces that trip a byte search: GBK characters whose second
+// byte is an ASCII letter, lead bytes standing alone, lone CRs and LFs, lines
+// around the 720-character limit, letters in both cases.
+TEST(Kuaisu, SearchingTheBytesFindsWhatTheDecodedTableHolds) {
+    const std::vector<QByteArray> pieces = {"\t",
+                                            "\r\n",
+                                            "\r\n",
+                                            "\r",
+                                            "\n",
+                                            "1",
+                                            "12",
+                                            "2",
+                                            "A",
+                                            "a",
+                                            "B",
+                                            "b",
+                                            "|",
+                                            "3.5",
+                                            "\x81"
+                                            "A",
+                                            "\x81"
+                                            "a",
+                                            "\xb0"
+                                            "A",
+                                            "\xc4"
+                                            "B1",
+                                            "\x81",
+                                            "\xff",
+                                            "\x80",
+                                            "\xa1\xa1",
+                                            "\xb2\xe8",
+                                            "\x81"
+                                            "1",
+                                            "\x81\r",
+                                            "A1",
+                                            "\tA1\t\t\t2\t"};
+    const QStringList keys = {"1",  "12",  "a1", "A1", "A",  "b",  "AB", "1A",
+                              "BA", "\t1", "B1", "2",  "ab", "Ab", "|",  " a 1"};
+    std::mt19937 random(20181228);
+    for (int round = 0; round < 400; ++round) {
+        QByteArray table;
+        const int n = 1 + int(random() % 40);
+        for (int i = 0; i < n; ++i) {
+            const unsigned pick = random() % 60;
+            if (pick == 0) {
+                table += QByteArray(int(700 + random() % 40), 'x');  // near the line limit
+            } else if (pick == 1) {
+                for (int k = int(350 + random() % 20); k > 0; --k) table += "\xb2\xe8";
+            } else {
+                table += pieces[random() % pieces.size()];
+            }
+        }
+        const QString key = keys[int(random() % keys.size())];
+        Lookup lookup{QString()};
+        lookup.files.put(QStringLiteral("collector.txt"), table);
+        const QString price = lookup(key);
+
+        const Expected expected = byTheRule(table, key);
+        const std::string context =
+            QStringLiteral("key \"%1\" table %2").arg(key, QString::fromLatin1(table.toHex())).toStdString();
+        QStringList message;
+        QString expectedPrice;
+        if (expected.count >= 2) {
+            message = {kDuplicate};
+        } else if (expected.count == 0) {
+            message = {kNotFound};
+        } else {
+            const QStringList fields = splitFields(upperSameLength(expected.line));
+            for (qsizetype k = 1; k < 99; ++k) {
+                ASSERT_EQ(lookup.lookup.lookupFields[k], fields.value(k)) << k << " " << context;
+            }
+            if (fields.value(2) == kong2(upperSameLength(key)) && !fields.value(6).isEmpty()) {
+                expectedPrice = fields.value(6);
+            } else {
+                message = {kNoPrice};
+            }
+        }
+        ASSERT_EQ(price, expectedPrice) << context;
+        ASSERT_EQ(lookup.prompts.texts(), message) << context;
+    }
+}
+
+TEST(Kuaisu, LettersMatchInEitherCaseButNotInsideAChineseCharacter) {
+    const QByteArray title =
+        gbk(row(QStringLiteral("条码"), QStringLiteral("商品名称"), QStringLiteral("销售价")));
+    // 0x81 0x41 is one character whose second byte reads "A".
+    const QByteArray hidden = gbk(QStringLiteral("\t")) +
+                              "\x81"
+                              "A1\t\t\t\t9\r\n";
+    struct ByteCase {
+        const char* name;
+        QByteArray table;
+        QString key;
+        QString price;
+        QString message;
+    };
+    const ByteCase cases[] = {
+        {"inside a character", title + hidden + gbk(row("A1", "茶", "3")), "a1", "3", {}},
+        {"after a character",
+         title + gbk(row("茶A1", "水", "2")) + gbk(row("A1", "茶", "3")),
+         "A1",
+         {},
+         kDuplicate},
+        {"mixed case", title + gbk(row("aB1c", "茶", "5")), "AbC", {}, kNotFound},
+        {"mixed case found", title + gbk(row("aB1c", "茶", "5")), "Ab1C", "5", {}},
+        {"letters only", title + gbk(row("xyz", "茶", "6")), "XYZ", "6", {}},
+    };
+    for (const ByteCase& c : cases) {
+        Lookup lookup{QString()};
+        lookup.files.put(QStringLiteral("collector.txt"), c.table);
+        EXPECT_EQ(lookup(c.key), c.price) << c.name;
+        const QStringList expected = c.message.isEmpty() ? QStringList{} : QStringList{c.message};
+        EXPECT_EQ(lookup.prompts.texts(), expected) << c.name;
     }
 }
 

@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <QScrollBar>
+#include <QTest>
+
+#include "platform/qt/display_view.h"
+
 namespace tovrin {
 namespace {
 
@@ -56,6 +62,79 @@ TEST(Display, TellsTheViewWhatChanged) {
     EXPECT_EQ(changes[1].position, 5);
     EXPECT_EQ(changes[1].text, QStringLiteral("more"));
     EXPECT_EQ(changes[1].size, 15);
+}
+
+TEST(DisplayView, BreaksLinesWhereTheDocumentWould) {
+    TextModel model;
+    DisplayView view(model);
+    model.setText(QStringLiteral("a\tb\r\n\r\nc\rd\ne\r\n"));
+    const QStringList expected = {"a\tb", "", "c", "d", "e", ""};
+    ASSERT_EQ(view.lineCount(), expected.size());
+    for (qsizetype k = 0; k < expected.size(); ++k) EXPECT_EQ(view.lineText(k), expected[k]) << k;
+    model.setText(QString());
+    EXPECT_EQ(view.lineCount(), 1);
+    EXPECT_EQ(view.lineText(0), QString());
+}
+
+TEST(DisplayView, FollowsInsertionsAndStartsAtTheTopAfterANewText) {
+    TextModel model;
+    DisplayView view(model);
+    view.resize(300, 200);
+    view.show();
+    for (int i = 0; i < 100; ++i) model.append(QStringLiteral("line %1\r\n").arg(i), 12);
+    QScrollBar* bar = view.verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    EXPECT_EQ(bar->value(), bar->maximum());
+    model.setText(model.text() + QStringLiteral("end"));
+    EXPECT_EQ(bar->value(), 0);
+    EXPECT_EQ(view.lineText(view.lineCount() - 1), QStringLiteral("end"));
+}
+
+TEST(DisplayView, LargerCharactersMakeTheirLineTaller) {
+    TextModel small, large;
+    DisplayView smallView(small), largeView(large);
+    for (DisplayView* v : {&smallView, &largeView}) v->resize(300, 100);
+    for (int i = 0; i < 20; ++i) {
+        small.append(QStringLiteral("64.5\r\n"), 12);
+        large.append(QStringLiteral("64.5\r\n"), 200);
+    }
+    EXPECT_GT(largeView.verticalScrollBar()->maximum(), 5 * smallView.verticalScrollBar()->maximum());
+}
+
+TEST(DisplayView, PaintsInTheColourOfTheText) {
+    TextModel model;
+    DisplayView view(model);
+    view.resize(400, 300);
+    model.setSelColor(kGreen);
+    model.append(QStringLiteral("8"), 135);
+    const QImage image = view.viewport()->grab().toImage();
+    bool green = false;
+    for (int y = 0; y < image.height() && !green; ++y) {
+        for (int x = 0; x < image.width() && !green; ++x)
+            green = image.pixelColor(x, y) == QColor(10, 250, 30);
+    }
+    EXPECT_TRUE(green);
+}
+
+TEST(DisplayView, SelectsAllForCopying) {
+    TextModel model;
+    DisplayView view(model);
+    model.setText(QStringLiteral("a\r\nb\tc"));
+    QTest::keyClick(&view, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(view.selectedText(), QStringLiteral("a\nb\tc"));
+    model.append(QStringLiteral("d"), 12);  // a change ends the selection
+    EXPECT_EQ(view.selectedText(), QString());
+}
+
+TEST(DisplayView, IndexesAHugeTextWhole) {
+    TextModel model;
+    DisplayView view(model);
+    QString text;
+    for (int i = 0; i < 60000; ++i) text += QStringLiteral("\t商品%1\t\t12.5\t\t3\r\n").arg(i);
+    model.setText(text + QStringLiteral("合计"));
+    EXPECT_EQ(view.lineCount(), 60001);
+    EXPECT_EQ(view.lineText(59999), QStringLiteral("\t商品59999\t\t12.5\t\t3"));
+    EXPECT_EQ(view.lineText(60000), QStringLiteral("合计"));
 }
 
 }  // namespace

@@ -1,23 +1,71 @@
 #pragma once
 
-#include <QPlainTextEdit>
+#include <QAbstractScrollArea>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QTextLayout>
+#include <map>
+#include <vector>
 
 #include "platform/display.h"
 
 namespace tovrin {
 
 // Renders the display's text model read-only: bold, the model's sizes and
-// colours, no wrapping of long lines. A plain-text view lays out a month of
-// report lines in a blink, where a rich-text one takes a second.
-class DisplayView : public QPlainTextEdit {
+// colours, tab stops every 80 pixels, no wrapping of long lines unless asked.
+// Only the lines in sight are laid out and painted, so a report of millions
+// of characters shows as fast as a short one and takes no more memory than
+// the model's own text and an index of its lines.
+class DisplayView : public QAbstractScrollArea {
     Q_OBJECT
 public:
     DisplayView(TextModel& model, QWidget* parent = nullptr);
     void setWrapping(bool wrap);
+    QTextEdit::LineWrapMode lineWrapMode() const {
+        return wrap_ ? QTextEdit::WidgetWidth : QTextEdit::NoWrap;
+    }
+    // Scrolls to the start or the end of the text (other moves are ignored).
+    void moveCursor(QTextCursor::MoveOperation operation);
+
+    // The text lines as shown: the model's text broken at every CR LF, lone
+    // CR and lone LF.
+    qsizetype lineCount() const { return qsizetype(lineStart_.size()); }
+    QString lineText(qsizetype line) const;
+    // All lines, each ended by LF but the last, as a text document gives them.
+    QString toPlainText() const;
+    // The selected text, line ends as LF.
+    QString selectedText() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void apply(const TextModel::Change& change);
+    // Rebuilds the line index and the line heights.
+    void relayout();
+    void updateScrollBars();
+    qsizetype lineEnd(qsizetype line) const;
+    qsizetype lineOf(qsizetype position) const;
+    QFont fontOf(double size) const;
+    int heightOf(double size) const;
+    // The laid-out text of a line, with the formats of its runs.
+    void layOut(QTextLayout& layout, qsizetype line, qreal width) const;
+    // The text position under a point of the viewport.
+    qsizetype positionAt(QPoint point) const;
+
     TextModel& model_;
+    bool wrap_ = false;
+    std::vector<qsizetype> lineStart_;  // where each line begins in the model's text
+    std::vector<qint64> lineTop_;       // the top of each line, and the bottom of the last
+    mutable std::map<double, int> heights_;
+    int widest_ = 0;  // the widest line painted so far
+    // The text selected with the mouse or the keyboard, for copying.
+    qsizetype anchor_ = 0, cursor_ = 0;
 };
 
 }  // namespace tovrin
