@@ -12,8 +12,9 @@ to row 1,048,576 after the data.
 goods_utf8.csv (UTF-8 with a byte order mark, commas), goods_utf8_tab.csv
 (UTF-8 without one, TABs) and goods_gbk.csv (GBK, semicolons) hold the texts
 of the same goods list as one sheet, so all of them import into the same
-collector.txt. features.ods and the files under bad/ are read by the reader
-tests.
+collector.txt. goods_mimetype_last.ods is goods.ods with its mimetype entry
+last, as some tools write it. features.ods and the files under bad/ are read
+by the reader tests.
 
 Needs nothing beyond the standard library. Run from anywhere:
     /usr/bin/python3 tools/make_ods_csv_testdata.py
@@ -130,19 +131,30 @@ def content(tables):
             % (NS, ''.join(tables)))
 
 
-def ods(path, content_xml, manifest_extra=''):
+def put(z, name, data, compress_type=zipfile.ZIP_DEFLATED):
+    # A fixed time, so that the script makes the same bytes each time.
+    info = zipfile.ZipInfo(name, date_time=(2018, 5, 12, 9, 5, 6))
+    info.compress_type = compress_type
+    z.writestr(info, data)
+
+
+def ods(path, content_xml, manifest_extra='', mimetype_first=True):
     with zipfile.ZipFile(path, 'w') as z:
-        # The mimetype first and stored, as the format requires.
-        z.writestr(zipfile.ZipInfo('mimetype'), MIME, compress_type=zipfile.ZIP_STORED)
-        z.writestr('META-INF/manifest.xml', MANIFEST % (MIME, manifest_extra), compress_type=zipfile.ZIP_DEFLATED)
-        z.writestr('content.xml', content_xml.encode('utf-8'), compress_type=zipfile.ZIP_DEFLATED)
+        # The mimetype first and stored, as the format requires (some tools
+        # do not keep to it).
+        if mimetype_first:
+            put(z, 'mimetype', MIME, zipfile.ZIP_STORED)
+        put(z, 'META-INF/manifest.xml', MANIFEST % (MIME, manifest_extra))
+        put(z, 'content.xml', content_xml.encode('utf-8'))
+        if not mimetype_first:
+            put(z, 'mimetype', MIME)
 
 
 TITLES = [u'条码', u'商品名称', u'规格', u'单位', u'销售价', u'进价', u'库存', u'在售', u'上架日期', u'盘点时间', u'备注',
           u'超出K列']
 
 
-def goods_ods(path):
+def goods_ods(path, mimetype_first=True):
     drinks = [
         row(*[s(x) for x in TITLES]),
         row(f('6901234567890'), s(u'  可口可乐 '), s('330ml'), s(u'罐'), f('3.5'), f('2.8'), f('120', u'数量120'),
@@ -167,7 +179,8 @@ def goods_ods(path):
     for r in range(17, 30):
         daily.append(row(s(u'69000000000%02d' % r), s(u'商品%d' % r), empty(2), f(repr(r + 0.5))))
     daily.append(row(empty(), s(u'没有条码'), empty(3)))
-    ods(path, content([table(u'饮料', drinks), table(u'空表', blank, 1024), table(u'日用品', daily, 5)]))
+    ods(path, content([table(u'饮料', drinks), table(u'空表', blank, 1024), table(u'日用品', daily, 5)]),
+        mimetype_first=mimetype_first)
 
 
 def features_ods(path):
@@ -211,11 +224,10 @@ def features_ods(path):
 def bad_ods():
     # content.xml of 40 MB of empty elements: a small file that unpacks large.
     with zipfile.ZipFile(os.path.join(BAD, 'bomb.ods'), 'w') as z:
-        z.writestr(zipfile.ZipInfo('mimetype'), MIME, compress_type=zipfile.ZIP_STORED)
-        z.writestr('content.xml', (HEAD + '<office:document-content %s><office:body><office:spreadsheet>'
+        put(z, 'mimetype', MIME, zipfile.ZIP_STORED)
+        put(z, 'content.xml', (HEAD + '<office:document-content %s><office:body><office:spreadsheet>'
                                    '<table:table table:name="a"><table:table-row>%s</table:table-row>'
-                                   % (NS, s('1')) + '<x/>' * (10 << 20)).encode('utf-8'),
-                   compress_type=zipfile.ZIP_DEFLATED)
+                                % (NS, s('1')) + '<x/>' * (10 << 20)).encode('utf-8'))
     # One row of content repeated a million times on each of many sheets:
     # a few kilobytes that would give billions of cells.
     many = [table('s%d' % i, [row(s('6901234567890'), s(u'可乐'), repeat=LAST_ROW)]) for i in range(50)]
@@ -296,6 +308,7 @@ def bad_csv():
 def main():
     os.makedirs(BAD, exist_ok=True)
     goods_ods(os.path.join(OUT, 'goods.ods'))
+    goods_ods(os.path.join(OUT, 'goods_mimetype_last.ods'), mimetype_first=False)
     features_ods(os.path.join(OUT, 'features.ods'))
     bad_ods()
     goods_csv()

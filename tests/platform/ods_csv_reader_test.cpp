@@ -76,6 +76,7 @@ TEST(OdsReader, TheGoodsListGivesTheSameCellsAsTheXlsFile) {
     const QStringList xls = readWorkbook(QStringLiteral("goods.xls"));
     ASSERT_GT(xls.size(), 20);
     EXPECT_EQ(readWorkbook(QStringLiteral("goods.ods")), xls);
+    EXPECT_EQ(readWorkbook(QStringLiteral("goods_mimetype_last.ods")), xls);
 }
 
 TEST(OdsReader, RepeatsSpansParagraphsAndValueTypes) {

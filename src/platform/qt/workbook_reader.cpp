@@ -15,8 +15,12 @@ SpreadsheetReader::Result WorkbookReader::read(const QString& path, int columns,
 
     const QByteArray head = file.peek(OdsReader::kHeadBytes);
     if (head.isEmpty()) return Result::failed(QStringLiteral("文件是空的"));
-    if (OdsReader::looksLikeOds(head)) return ods_.read(file, columns, rows);
-    if (head.startsWith("PK\x03\x04")) {
+    const bool zip = head.startsWith("PK\x03\x04");
+    // A package whose mimetype entry is not first is told by its name.
+    if (OdsReader::looksLikeOds(head) || (zip && info.suffix().compare(u"ods", Qt::CaseInsensitive) == 0)) {
+        return ods_.read(file, columns, rows);
+    }
+    if (zip) {
         file.close();
         return xlsx_.read([&path] { return std::make_unique<QFile>(path); }, columns, rows);
     }
