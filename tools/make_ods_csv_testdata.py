@@ -226,8 +226,8 @@ def bad_ods():
     with zipfile.ZipFile(os.path.join(BAD, 'bomb.ods'), 'w') as z:
         put(z, 'mimetype', MIME, zipfile.ZIP_STORED)
         put(z, 'content.xml', (HEAD + '<office:document-content %s><office:body><office:spreadsheet>'
-                                   '<table:table table:name="a"><table:table-row>%s</table:table-row>'
-                                % (NS, s('1')) + '<x/>' * (10 << 20)).encode('utf-8'))
+                               '<table:table table:name="a"><table:table-row>%s</table:table-row>'
+                               % (NS, s('1')) + '<x/>' * (10 << 20)).encode('utf-8'))
     # One row of content repeated a million times on each of many sheets:
     # a few kilobytes that would give billions of cells.
     many = [table('s%d' % i, [row(s('6901234567890'), s(u'可乐'), repeat=LAST_ROW)]) for i in range(50)]

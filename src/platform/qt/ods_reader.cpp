@@ -212,21 +212,58 @@ private:
 
     // The cell the reader stands on, read to its end.
     bool readCell(Cell& cell) {
-        QString type, value, error;
+        // The value is taken from the attributes before the children are
+        // read, in one pass and without copying them, so that the reader can
+        // reuse its attribute list.
+        enum class Type { None, Number, Date, Boolean, String, Other };
+        Type type = Type::None;
+        bool error = false;
+        double value = 0;
+        bool valid = true;  // the value attribute could be read
+        QString invalid, stringValue;
         {
             const QXmlStreamAttributes a = x_.attributes();
-            type = a.value(kOffice, QLatin1String("value-type")).toString();
-            error = a.value(kCalcExt, QLatin1String("value-type")).toString();
-            if (type == u"float" || type == u"percentage" || type == u"currency") {
-                value = a.value(kOffice, QLatin1String("value")).toString();
-            } else if (type == u"date") {
-                value = a.value(kOffice, QLatin1String("date-value")).toString();
-            } else if (type == u"time") {
-                value = a.value(kOffice, QLatin1String("time-value")).toString();
-            } else if (type == u"boolean") {
-                value = a.value(kOffice, QLatin1String("boolean-value")).toString();
-            } else if (type == u"string") {
-                value = a.value(kOffice, QLatin1String("string-value")).toString();
+            QStringView valueType, number, date, time, boolean, string;
+            for (const QXmlStreamAttribute& attribute : a) {
+                const QStringView name = attribute.name();
+                if (attribute.namespaceUri() == kOffice) {
+                    if (name == u"value-type") {
+                        valueType = attribute.value();
+                    } else if (name == u"value") {
+                        number = attribute.value();
+                    } else if (name == u"date-value") {
+                        date = attribute.value();
+                    } else if (name == u"time-value") {
+                        time = attribute.value();
+                    } else if (name == u"boolean-value") {
+                        boolean = attribute.value();
+                    } else if (name == u"string-value") {
+                        string = attribute.value();
+                    }
+                } else if (name == u"value-type" && attribute.namespaceUri() == kCalcExt) {
+                    error = attribute.value() == u"error";
+                }
+            }
+            if (valueType == u"float" || valueType == u"percentage" || valueType == u"currency") {
+                type = Type::Number;
+                value = number.trimmed().toDouble(&valid);
+                if (!valid) invalid = number.trimmed().left(40).toString();
+            } else if (valueType == u"date" || valueType == u"time") {
+                type = Type::Date;
+                const std::optional<double> serial =
+                    valueType == u"date" ? dateSerial(date.trimmed()) : durationSerial(time.trimmed());
+                valid = serial.has_value();
+                value = serial.value_or(0);
+            } else if (valueType == u"boolean") {
+                type = Type::Boolean;
+                const QStringView b = boolean.trimmed();
+                value = b.compare(u"true", Qt::CaseInsensitive) == 0 || b == u"1" ? 1 : 0;
+            } else if (valueType == u"string") {
+                type = Type::String;
+                if (string.size() > limits_.maxCellChars) return tooLong();
+                stringValue = string.toString();
+            } else if (!valueType.isEmpty()) {
+                type = Type::Other;
             }
         }
         text_.resize(0);
@@ -245,26 +282,30 @@ private:
         }
         if (x_.hasError()) return true;
 
-        const QStringView v = QStringView(value).trimmed();
-        if (type == u"float" || type == u"percentage" || type == u"currency") {
-            bool ok = false;
-            const double number = v.toDouble(&ok);
-            if (!ok) return failSheet(QStringLiteral("数字“%1”无效").arg(v.left(40)));
-            cell = Cell::ofNumber(number);
-        } else if (type == u"date" || type == u"time") {
-            const std::optional<double> serial = type == u"date" ? dateSerial(v) : durationSerial(v);
-            cell = serial ? Cell::ofDate(*serial) : Cell::ofText(text_);
-        } else if (type == u"boolean") {
-            cell = Cell::ofBoolean(v.compare(u"true", Qt::CaseInsensitive) == 0 || v == u"1");
-        } else if (error == u"error") {
-            cell = Cell::ofError(text_);
-        } else if (type == u"string" && !paragraphs) {
-            if (value.size() > limits_.maxCellChars) return tooLong();
-            cell = Cell::ofText(value);
-        } else if (!type.isEmpty() || !text_.isEmpty()) {
-            cell = Cell::ofText(text_);
-        } else {
-            cell = Cell{};
+        switch (type) {
+            case Type::Number:
+                if (!valid) return failSheet(QStringLiteral("数字“%1”无效").arg(invalid));
+                cell = Cell::ofNumber(value);
+                break;
+            case Type::Date:
+                cell = valid ? Cell::ofDate(value) : Cell::ofText(text_);
+                break;
+            case Type::Boolean:
+                cell = Cell::ofBoolean(value != 0);
+                break;
+            case Type::String:
+                if (error) {
+                    cell = Cell::ofError(text_);
+                } else {
+                    cell = Cell::ofText(paragraphs ? text_ : stringValue);
+                }
+                break;
+            case Type::Other:
+                cell = error ? Cell::ofError(text_) : Cell::ofText(text_);
+                break;
+            case Type::None:
+                cell = text_.isEmpty() ? Cell{} : Cell::ofText(text_);
+                break;
         }
         return true;
     }
