@@ -235,6 +235,15 @@ TEST(CsvReader, HostileFilesAreRefusedEarly) {
     };
     QByteArray shortFields(2 << 20, 'a');
     for (qsizetype i = 0; i < shortFields.size(); i += 1000) shortFields[i] = ',';
+    // Ten goods in UTF-8, one byte in the second of them damaged.
+    QByteArray damagedUtf8 = QStringLiteral("条码,名称\n").toUtf8();
+    for (int i = 0; i < 10; ++i) {
+        damagedUtf8 += QStringLiteral("690123456789%1,可口可乐罐装%2\n")
+                           .arg(i)
+                           .arg(QChar(i == 1 ? u'\uFFFD' : u'的'))
+                           .toUtf8();
+    }
+    damagedUtf8.replace("\xEF\xBF\xBD", "\xFF");
     const std::vector<Case> cases = {
         {"an unclosed quote", "a,b\n1,\"2\n3,4\n", "第 2 行开始的引号没有结束"},
         {"a cell of 40,000 characters", "a," + QByteArray(40000, 'x') + "\n",
@@ -243,6 +252,7 @@ TEST(CsvReader, HostileFilesAreRefusedEarly) {
         {"a 2 MB line", QByteArray(2 << 20, ','), "第 1 行超过 16384 列"},
         {"a 2 MB line of short fields", shortFields, "第 1 行太长（超过 1048576 个字）"},
         {"binary bytes", QByteArray("a,b\n\0\0\0", 7), "不是文本表格"},
+        {"UTF-8 with a damaged byte", damagedUtf8, "文件是 UTF-8 编码，但第 3 行有损坏的字节"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

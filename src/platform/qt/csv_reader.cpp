@@ -16,45 +16,61 @@ constexpr int kSampleLines = 20;
 const QByteArray kBom = "\xEF\xBB\xBF";
 
 // Incremental UTF-8 check: bytes are fed in pieces, a sequence may be split
-// between two pieces.
+// between two pieces. Past a fault it goes on, counting the sequences that
+// are whole and the bytes that are not, and notes the line of the first fault.
 class Utf8Check {
 public:
     void feed(QByteArrayView bytes) {
         for (char ch : bytes) {
-            if (!valid_) return;
             const quint8 b = quint8(ch);
-            if (need_ == 0) {
-                if (b < 0x80) continue;
-                low_ = 0x80;
-                high_ = 0xBF;
-                if (b >= 0xC2 && b <= 0xDF) {
-                    need_ = 1;
-                } else if (b >= 0xE0 && b <= 0xEF) {
-                    need_ = 2;
-                    if (b == 0xE0) low_ = 0xA0;   // overlong
-                    if (b == 0xED) high_ = 0x9F;  // surrogates
-                } else if (b >= 0xF0 && b <= 0xF4) {
-                    need_ = 3;
-                    if (b == 0xF0) low_ = 0x90;
-                    if (b == 0xF4) high_ = 0x8F;  // beyond U+10FFFF
-                } else {
-                    valid_ = false;
+            if (b == '\n') ++line_;
+            if (need_ > 0) {
+                if (b >= low_ && b <= high_) {
+                    low_ = 0x80;
+                    high_ = 0xBF;
+                    if (--need_ == 0) ++sequences_;
+                    continue;
                 }
-            } else if (b < low_ || b > high_) {
-                valid_ = false;
+                fault();  // the sequence is cut short; this byte starts anew
+            }
+            if (b < 0x80) continue;
+            low_ = 0x80;
+            high_ = 0xBF;
+            if (b >= 0xC2 && b <= 0xDF) {
+                need_ = 1;
+            } else if (b >= 0xE0 && b <= 0xEF) {
+                need_ = 2;
+                if (b == 0xE0) low_ = 0xA0;   // overlong
+                if (b == 0xED) high_ = 0x9F;  // surrogates
+            } else if (b >= 0xF0 && b <= 0xF4) {
+                need_ = 3;
+                if (b == 0xF0) low_ = 0x90;
+                if (b == 0xF4) high_ = 0x8F;  // beyond U+10FFFF
             } else {
-                --need_;
-                low_ = 0x80;
-                high_ = 0xBF;
+                fault();
             }
         }
     }
-    bool valid() const { return valid_ && need_ == 0; }
+    bool valid() const { return faults_ == 0 && need_ == 0; }
+    // Whole sequences far outnumber the faults: a UTF-8 text with a few
+    // damaged bytes rather than a GBK one, in which only some characters
+    // happen to look like UTF-8.
+    bool damaged() const {
+        const qint64 faults = faults_ + (need_ > 0 ? 1 : 0);
+        return faults > 0 && sequences_ >= 20 * faults;
+    }
+    qint64 firstFaultLine() const { return faults_ > 0 ? firstFaultLine_ : line_; }
 
 private:
-    bool valid_ = true;
+    void fault() {
+        if (faults_++ == 0) firstFaultLine_ = line_;
+        need_ = 0;
+    }
+
     int need_ = 0;
     quint8 low_ = 0x80, high_ = 0xBF;
+    qint64 sequences_ = 0, faults_ = 0;
+    qint64 line_ = 1, firstFaultLine_ = 0;
 };
 
 // Splits the decoded text into records and fields.
@@ -299,6 +315,11 @@ SpreadsheetReader::Result CsvReader::read(QIODevice& device, const QString& shee
     if (total == 0) return Result::failed(QStringLiteral("文件是空的"));
     const bool bom = sample.startsWith(kBom);
     const bool isUtf8 = bom || utf8.valid();
+    if (!isUtf8 && utf8.damaged()) {
+        return Result::failed(
+            QStringLiteral("文件是 UTF-8 编码，但第 %1 行有损坏的字节；请在表格软件里重新另存为 CSV")
+                .arg(utf8.firstFaultLine()));
+    }
 
     const auto decoder = [&] {
         return isUtf8 ? QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless)
