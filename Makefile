@@ -5,7 +5,7 @@ ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build run test unit-tests asan-tests e2e bench format clean
+.PHONY: all deps build run test unit-tests asan-tests e2e package package-test bench format clean
 
 all: build
 
@@ -21,7 +21,7 @@ run: build
 
 # The unit tests run under AddressSanitizer and UBSan in their own build
 # tree; then the end-to-end scenarios drive the installed program.
-test: build asan-tests e2e
+test: build asan-tests e2e package-test
 
 asan-tests: deps
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTOVRIN_SANITIZE=ON -DTOVRIN_BENCH=OFF
@@ -35,6 +35,14 @@ e2e: build
 	rm -rf $(BUILD)/e2e-install
 	cmake --install $(BUILD) --prefix $(BUILD)/e2e-install
 	python3 tests/e2e/e2e.py $(BUILD)/e2e-install $(BUILD)/e2e-artifacts
+
+# The release archive: it unpacks, and a copy of its program folder starts
+# its own program through the desktop entry.
+package: build
+	cmake --build $(BUILD) --target package
+
+package-test: package
+	sh tests/package/starts.sh $(BUILD)
 
 unit-tests: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)

@@ -99,9 +99,12 @@ BarcodeImport::BarcodeImport(Prompts& prompts, FileChooser& chooser, Spreadsheet
       folder_(std::move(folder)) {}
 
 std::vector<FileFilter> BarcodeImport::fileFilters() {
-    return {{QStringLiteral("excel2003文件*.xls"), QStringLiteral("*.xls")},
-            {QStringLiteral("excel2010文件*.xlsx"), QStringLiteral("*.xlsx")},
-            {QStringLiteral("全部excel文件*.xls;*.xlsx"), QStringLiteral("*.xls *.xlsx")}};
+    return {
+        {QStringLiteral("excel2003文件*.xls"), QStringLiteral("*.xls")},
+        {QStringLiteral("excel2010文件*.xlsx"), QStringLiteral("*.xlsx")},
+        {QStringLiteral("OpenDocument表格*.ods"), QStringLiteral("*.ods")},
+        {QStringLiteral("CSV文本表格*.csv"), QStringLiteral("*.csv")},
+        {QStringLiteral("全部表格文件*.xls;*.xlsx;*.ods;*.csv"), QStringLiteral("*.xls *.xlsx *.ods *.csv")}};
 }
 
 QString BarcodeImport::confirmationText() const {

@@ -1,13 +1,17 @@
 #pragma once
 
+#include "platform/qt/csv_reader.h"
+#include "platform/qt/ods_reader.h"
 #include "platform/qt/xls_reader.h"
 #include "platform/qt/xlsx_reader.h"
 #include "platform/spreadsheet.h"
 
 namespace tovrin {
 
-// Reads a workbook file of either kind, told by its content rather than its
-// name: an Excel 97-2003 compound file or an Office Open XML package.
+// Reads a workbook file of any kind it knows, told by its content rather than
+// its name: an Excel 97-2003 compound file, an Office Open XML package or an
+// OpenDocument spreadsheet; a file of none of these whose name ends in ".csv"
+// is read as comma-separated values.
 class WorkbookReader : public SpreadsheetReader {
 public:
     // A .xls file is read into memory whole; larger files are refused.
@@ -21,6 +25,8 @@ public:
 private:
     XlsReader xls_;
     XlsxReader xlsx_;
+    OdsReader ods_;
+    CsvReader csv_;
 };
 
 }  // namespace tovrin

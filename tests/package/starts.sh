@@ -1,0 +1,70 @@
+#!/bin/sh
+# Unpacks the release archive, copies the program folder it holds to another
+# place (a path with a blank and Chinese in it), starts the copy through its
+# desktop entry on a private X server and checks that the copy's own program
+# opens its window on the empty folder.
+#   tests/package/starts.sh build/tovrin-0.1-linux-x86_64.tar.gz
+#   tests/package/starts.sh build     (the archive CPack made there)
+set -eu
+
+archive=$(readlink -f "$1")
+if [ -d "$archive" ]; then
+    name=$(sed -n 's/^set(CPACK_PACKAGE_FILE_NAME "\(.*\)")$/\1/p' "$archive/CPackConfig.cmake")
+    archive="$archive/$name.tar.gz"
+fi
+[ -f "$archive" ] || { echo "package test: no archive $archive" >&2; exit 1; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() {
+    echo "package test: $*" >&2
+    exit 1
+}
+
+tar -xzf "$archive" -C "$work"
+top=$(basename "$archive" .tar.gz)
+[ -d "$work/$top" ] || fail "the archive does not hold the folder $top"
+for f in tovrin tovrin.sh tovrin.desktop tovrin.png 使用说明.txt 商品条码价格表.xls \
+    0.wav 1.wav 2.wav 3.wav 4.wav 5.wav 6.wav 7.wav 8.wav 9.wav dot.wav fushu.wav jia.wav jian.wav dengyu.wav; do
+    [ -f "$work/$top/$f" ] || fail "$f is missing from the program folder"
+done
+[ -x "$work/$top/tovrin" ] && [ -x "$work/$top/tovrin.sh" ] || fail "the program or its launcher cannot run"
+extra=$(ls -A "$work/$top" | grep -v -e '\.wav$' -e '^tovrin' -e '^使用说明.txt$' -e '^商品条码价格表.xls$' || true)
+[ -z "$extra" ] || fail "the program folder holds more than it should: $extra"
+
+copy="$work/复制的 收银台"
+cp -a "$work/$top" "$copy"
+rm -rf "${work:?}/$top"
+
+# Start through the desktop entry as a desktop does: GLib's launcher, the one
+# file managers use (%k becomes the entry's path), or, where python3-gi is
+# missing, the entry's Exec line run with %k replaced as the desktop entry
+# specification has it.
+cat >"$work/start.sh" <<'EOF'
+set -eu
+copy=$1
+if /usr/bin/python3 -c "import gi" 2>/dev/null; then
+    /usr/bin/python3 - "$copy/tovrin.desktop" <<'PY'
+import sys
+import gi
+gi.require_version('Gio', '2.0')
+from gi.repository import Gio
+info = Gio.DesktopAppInfo.new_from_filename(sys.argv[1])
+sys.exit(0 if info is not None and info.launch([], None) else 1)
+PY
+else
+    sh -c "exec \"\$(dirname \"\$(readlink -f \"\$0\")\")/tovrin.sh\"" "$copy/tovrin.desktop" &
+fi
+for _ in $(seq 1 100); do
+    window=$(xdotool search --name "Tovrin  找零软件 " 2>/dev/null | head -n 1 || true)
+    [ -n "$window" ] && break
+    sleep 0.2
+done
+[ -n "${window:-}" ] || { echo "no window titled \"Tovrin  找零软件 \" appeared" >&2; exit 1; }
+wpid=$(xdotool getwindowpid "$window")
+exe=$(readlink -f "/proc/$wpid/exe")
+kill "$wpid"
+[ "$exe" = "$(readlink -f "$copy/tovrin")" ] || { echo "the window belongs to $exe" >&2; exit 1; }
+EOF
+xvfb-run -a -s '-screen 0 1366x768x24' sh "$work/start.sh" "$copy" || fail "the copied program folder did not start"
+grep -qxF "Icon=$copy/tovrin.png" "$copy/tovrin.desktop" || fail "the desktop entry's icon does not point into its folder"
+echo "package test: $top unpacks, and a copy of its folder starts its own program"
