@@ -1,5 +1,6 @@
 #include "platform/textfiles.h"
 
+#include <QStringDecoder>
 #include <QStringEncoder>
 
 namespace tovrin {
@@ -7,6 +8,18 @@ namespace tovrin {
 namespace {
 const QString kUnsupported = QStringLiteral("不支持此操作");
 }  // namespace
+
+QString decodeGbk(QByteArrayView bytes) {
+    constexpr qsizetype kPiece = qsizetype(16) << 20;
+    QStringDecoder decoder("GBK");
+    if (bytes.size() <= kPiece) return decoder.decode(bytes);
+    QString text;
+    text.reserve(bytes.size());
+    for (qsizetype at = 0; at < bytes.size(); at += kPiece) {
+        text += decoder.decode(bytes.sliced(at, std::min(kPiece, bytes.size() - at)));
+    }
+    return text;
+}
 
 qint64 TextFiles::appendedLength(const QString& record) const {
     QStringEncoder encoder("GBK");

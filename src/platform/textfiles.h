@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <optional>
 
@@ -8,6 +9,11 @@ namespace tovrin {
 // The largest data file the till reads: a journal or a barcode table beyond
 // it is refused with a message rather than read half or not at all.
 inline constexpr qint64 kMaxDataFileBytes = qint64(1) << 30;
+
+// The text of GBK bytes of any size: the decoder gives an empty text for very
+// large input, so it is given the bytes in pieces (a character cut between
+// two pieces comes out whole).
+QString decodeGbk(QByteArrayView bytes);
 
 // Every data file is GBK text without a byte-order mark.
 class TextFiles {

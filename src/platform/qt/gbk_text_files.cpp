@@ -18,18 +18,7 @@ QByteArray toGbk(const QString& text) {
     return encoder.encode(text);
 }
 
-QString fromGbk(const QByteArray& bytes) {
-    // The decoder gives an empty text for very large input, so it is given
-    // the bytes in pieces; it keeps a character cut between two pieces.
-    QStringDecoder decoder("GBK");
-    if (bytes.size() <= GbkTextFiles::kPiece) return decoder.decode(bytes);
-    QString text;
-    for (qsizetype at = 0; at < bytes.size(); at += GbkTextFiles::kPiece) {
-        text += decoder.decode(
-            QByteArrayView(bytes).sliced(at, std::min(GbkTextFiles::kPiece, bytes.size() - at)));
-    }
-    return text;
-}
+QString fromGbk(const QByteArray& bytes) { return decodeGbk(bytes); }
 
 namespace {
 
