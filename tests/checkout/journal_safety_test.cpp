@@ -274,6 +274,60 @@ TEST(SaleJournal, RecoveryCompletesEachJournalExactly) {
     }
 }
 
+// An intent file that is not one whole intent of this till is dropped and
+// changes no journal.
+TEST(SaleJournal, AMalformedIntentFileIsDroppedAndChangesNothing) {
+    const QString head = QStringLiteral("tovrin sale\r\n");
+    const QString lines = QStringLiteral("tovrincalculate.txt\t3\t2\r\ntovrinback.txt\t4\t1\r\n");
+    const QString cases[] = {
+        QString(),
+        QStringLiteral("garbage"),
+        head,
+        head + lines + QStringLiteral("abc"),              // no end line
+        head + lines + QStringLiteral("ab\r\nend\r\n"),    // records too short
+        head + lines + QStringLiteral("abcd\r\nend\r\n"),  // records too long
+        head + QStringLiteral("other.txt\t3\t2\r\ntovrinback.txt\t4\t1\r\nabc\r\nend\r\n"),
+        head + QStringLiteral("tovrincalculate.txt\t-3\t2\r\ntovrinback.txt\t4\t1\r\nabc\r\nend\r\n"),
+        head + QStringLiteral("tovrincalculate.txt\t3\t-2\r\ntovrinback.txt\t4\t5\r\nabc\r\nend\r\n"),
+        head + QStringLiteral("tovrincalculate.txt\tx\t2\r\ntovrinback.txt\t4\t1\r\nabc\r\nend\r\n"),
+        head + QStringLiteral("tovrincalculate.txt\t3\t2\t9\r\ntovrinback.txt\t4\t1\r\nabc\r\nend\r\n"),
+        head + QStringLiteral("tovrincalculate.txt\t3\t99999999999999999999\r\ntovrinback.txt\t4\t1\r\n"
+                              "abc\r\nend\r\n"),
+        head + QStringLiteral("tovrinback.txt\t4\t1\r\ntovrincalculate.txt\t3\t2\r\nabc\r\nend\r\n"),
+    };
+    for (const QString& intent : cases) {
+        SCOPED_TRACE(intent.toStdString());
+        QTemporaryDir dir;
+        auto put = [&](const QString& name, const QByteArray& bytes) {
+            QFile f(QDir(dir.path()).filePath(name));
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(bytes);
+        };
+        put(kSale, "abc");
+        put(kBlock, "defg");
+        put(kIntent, test::gbk(intent));
+        GbkTextFiles real;
+        EXPECT_EQ(SaleJournal(real, dir.path()).recover(), std::nullopt);
+        EXPECT_EQ(journals(dir.path()), Journals("abc", "defg"));
+        EXPECT_FALSE(QFile::exists(QDir(dir.path()).filePath(kIntent)));
+    }
+    // The same layout whole: both journals get their record.
+    QTemporaryDir dir;
+    GbkTextFiles real;
+    QFile f(QDir(dir.path()).filePath(kIntent));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(test::gbk(head + lines + QStringLiteral("abc\r\nend\r\n")));
+    f.close();
+    QFile a(QDir(dir.path()).filePath(kSale)), b(QDir(dir.path()).filePath(kBlock));
+    ASSERT_TRUE(a.open(QIODevice::WriteOnly) && b.open(QIODevice::WriteOnly));
+    a.write("xyz");
+    b.write("wxyz");
+    a.close();
+    b.close();
+    EXPECT_EQ(SaleJournal(real, dir.path()).recover(), std::nullopt);
+    EXPECT_EQ(journals(dir.path()), Journals("xyzab\r\n", "wxyzc\r\n"));
+}
+
 // Runs the sales in a child that ends at the chosen call; the status.
 int crashedRun(const QString& folder, int at, CrashingFiles::When when) {
     const pid_t pid = fork();
