@@ -113,12 +113,17 @@ std::optional<QString> SaleJournal::complete(const Entry& entry) {
     const QString file = path(entry.name);
     const TextFiles::Length now = files_.length(file);
     if (now.failure) return writeFailure(file, *now.failure);
-    const qint64 whole = entry.before + files_.appendedLength(entry.record);
+    const QByteArray record = files_.appended(entry.record);
+    const qint64 whole = entry.before + record.size();
     if (now.bytes == whole) return std::nullopt;
     // Longer than the whole record: written after the sale by hand; left as
     // it is.
     if (now.bytes > whole) return std::nullopt;
     if (now.bytes > entry.before) {
+        // Only a piece of this very record is cut away; bytes of anything
+        // else (a journal put back from elsewhere) stay.
+        const QByteArray piece = files_.bytes(file, entry.before, now.bytes);
+        if (piece.size() != now.bytes - entry.before || !record.startsWith(piece)) return std::nullopt;
         if (const auto failure = files_.truncate(file, entry.before)) return writeFailure(file, *failure);
     }
     if (const auto failure = files_.append(file, entry.record)) return writeFailure(file, *failure);

@@ -21,10 +21,12 @@ QString decodeGbk(QByteArrayView bytes) {
     return text;
 }
 
-qint64 TextFiles::appendedLength(const QString& record) const {
+QByteArray TextFiles::appended(const QString& record) const {
     QStringEncoder encoder("GBK");
-    return QByteArray(encoder.encode(record + QStringLiteral("\r\n"))).size();
+    return encoder.encode(record + QStringLiteral("\r\n"));
 }
+
+QByteArray TextFiles::bytes(const QString& /*path*/, qint64 /*from*/, qint64 /*to*/) const { return {}; }
 
 TextFiles::Length TextFiles::length(const QString& /*path*/) const { return {0, kUnsupported}; }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 #include <optional>
@@ -42,8 +43,12 @@ public:
     // Creates or empties the file and writes the content (which may be empty).
     virtual std::optional<QString> rewrite(const QString& path, const QString& content) = 0;
 
-    // The number of bytes append() adds for the record (CR LF included).
-    virtual qint64 appendedLength(const QString& record) const;
+    // The bytes append() adds for the record (CR LF included).
+    virtual QByteArray appended(const QString& record) const;
+    qint64 appendedLength(const QString& record) const { return appended(record).size(); }
+    // The bytes of the file from `from` up to `to` (excluded), clipped to
+    // the file; empty when it cannot be read.
+    virtual QByteArray bytes(const QString& path, qint64 from, qint64 to) const;
     virtual Length length(const QString& path) const;
     // Cuts the file back to the length and puts that on the disk.
     virtual std::optional<QString> truncate(const QString& path, qint64 length);

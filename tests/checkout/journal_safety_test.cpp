@@ -326,6 +326,19 @@ TEST(SaleJournal, AMalformedIntentFileIsDroppedAndChangesNothing) {
     b.close();
     EXPECT_EQ(SaleJournal(real, dir.path()).recover(), std::nullopt);
     EXPECT_EQ(journals(dir.path()), Journals("xyzab\r\n", "wxyzc\r\n"));
+
+    // Bytes after the recorded length that are no piece of the record are
+    // not cut away; a piece of it is.
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(test::gbk(head + lines + QStringLiteral("abc\r\nend\r\n")));
+    f.close();
+    ASSERT_TRUE(a.open(QIODevice::WriteOnly) && b.open(QIODevice::WriteOnly));
+    a.write("xyzQ");
+    b.write("wxyzc");
+    a.close();
+    b.close();
+    EXPECT_EQ(SaleJournal(real, dir.path()).recover(), std::nullopt);
+    EXPECT_EQ(journals(dir.path()), Journals("xyzQ", "wxyzc\r\n"));
 }
 
 // Runs the sales in a child that ends at the chosen call; the status.

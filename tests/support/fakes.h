@@ -123,7 +123,10 @@ public:
     Read read(const QString& path) const override { return inner_.read(path); }
     std::optional<QString> append(const QString& path, const QString& record) override;
     std::optional<QString> rewrite(const QString& path, const QString& content) override;
-    qint64 appendedLength(const QString& record) const override { return inner_.appendedLength(record); }
+    QByteArray appended(const QString& record) const override { return inner_.appended(record); }
+    QByteArray bytes(const QString& path, qint64 from, qint64 to) const override {
+        return inner_.bytes(path, from, to);
+    }
     Length length(const QString& path) const override { return inner_.length(path); }
     std::optional<QString> truncate(const QString& path, qint64 length) override;
     std::optional<QString> remove(const QString& path) override;
@@ -149,7 +152,10 @@ public:
     Read read(const QString& path) const override { return inner_.read(path); }
     std::optional<QString> append(const QString& path, const QString& record) override;
     std::optional<QString> rewrite(const QString& path, const QString& content) override;
-    qint64 appendedLength(const QString& record) const override { return inner_.appendedLength(record); }
+    QByteArray appended(const QString& record) const override { return inner_.appended(record); }
+    QByteArray bytes(const QString& path, qint64 from, qint64 to) const override {
+        return inner_.bytes(path, from, to);
+    }
     Length length(const QString& path) const override { return inner_.length(path); }
     std::optional<QString> truncate(const QString& path, qint64 length) override;
     std::optional<QString> remove(const QString& path) override;

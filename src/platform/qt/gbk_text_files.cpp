@@ -128,8 +128,26 @@ std::optional<QString> GbkTextFiles::rewrite(const QString& path, const QString&
     return std::nullopt;
 }
 
-qint64 GbkTextFiles::appendedLength(const QString& record) const {
-    return toGbk(record + QStringLiteral("\r\n")).size();
+QByteArray GbkTextFiles::appended(const QString& record) const {
+    return toGbk(record + QStringLiteral("\r\n"));
+}
+
+QByteArray GbkTextFiles::bytes(const QString& path, qint64 from, qint64 to) const {
+    DataFile file(path);
+    if (file.state() != DataFile::State::Open) return {};
+    from = std::clamp<qint64>(from, 0, file.size());
+    to = std::clamp<qint64>(to, from, file.size());
+    QByteArray out(to - from, Qt::Uninitialized);
+    qint64 got = 0;
+    while (got < out.size()) {
+        const ssize_t n =
+            ::pread(file.handle(), out.data() + got, size_t(out.size() - got), off_t(from + got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += n;
+    }
+    out.truncate(got);
+    return out;
 }
 
 TextFiles::Length GbkTextFiles::length(const QString& path) const {

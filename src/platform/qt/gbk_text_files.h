@@ -25,7 +25,8 @@ public:
     Read read(const QString& path) const override;
     std::optional<QString> append(const QString& path, const QString& record) override;
     std::optional<QString> rewrite(const QString& path, const QString& content) override;
-    qint64 appendedLength(const QString& record) const override;
+    QByteArray appended(const QString& record) const override;
+    QByteArray bytes(const QString& path, qint64 from, qint64 to) const override;
     Length length(const QString& path) const override;
     std::optional<QString> truncate(const QString& path, qint64 length) override;
     std::optional<QString> remove(const QString& path) override;
