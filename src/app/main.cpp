@@ -1,21 +1,35 @@
 #include <QApplication>
 #include <QIcon>
+#include <csignal>
 
 #include "app/form1.h"
 #include "app/till_lock.h"
+#include "checkout/sale_journal.h"
+#include "platform/qt/gbk_text_files.h"
 #include "platform/qt/qt_prompts.h"
 
 int main(int argc, char* argv[]) {
+    // A write beyond the file size limit fails and is reported like any
+    // other failed write, instead of ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tovrin"));
     QApplication::setDesktopFileName(QStringLiteral("tovrin"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/tovrin.png")));
 
     // Two windows on one folder would write the same journals.
-    tovrin::TillLock lock(QCoreApplication::applicationDirPath());
+    const QString folder = QCoreApplication::applicationDirPath();
+    tovrin::TillLock lock(folder);
     if (!lock.acquire()) {
         tovrin::QtPrompts(nullptr).ok(tovrin::TillLock::kAlreadyRunning, tovrin::kBoxTitle);
         return 0;
+    }
+
+    // A sale that a stopped run left half written is completed first.
+    tovrin::GbkTextFiles files;
+    if (const auto failure = tovrin::SaleJournal(files, folder).recover()) {
+        tovrin::QtPrompts(nullptr).ok(*failure);
     }
 
     tovrin::Form1 window({});

@@ -4,6 +4,7 @@
 
 #include "checkout/journal.h"
 #include "checkout/money.h"
+#include "checkout/sale_journal.h"
 #include "platform/folder.h"
 #include "stats/periods.h"
 
@@ -44,7 +45,8 @@ Checkout::Checkout(Deps deps)
       numbers_(deps.numbers),
       voice_(deps.voice),
       lookup_(deps.lookup),
-      folder_(std::move(deps.folder)) {}
+      folder_(std::move(deps.folder)),
+      journal_(files_, folder_) {}
 
 QString Checkout::wct(double x) const { return tovrin::wct(x, numbers_, sale.zerob); }
 
@@ -52,12 +54,14 @@ QString Checkout::path(const QString& name) const { return folderFile(folder_, n
 
 void Checkout::clickBox(Box box) { form_.setText(box, QString()); }
 
-// A journal that cannot be written is named with the system's reason; the
-// caller goes on with the next journal.
-void Checkout::write(const QString& name, const QString& record) {
-    if (const auto failure = files_.append(path(name), record)) {
-        prompts_.ok(QStringLiteral("无法写入 ") + path(name) + QStringLiteral("：") + *failure);
+// The sale goes to both journals as one unit; a sale that could not be
+// written is named with the file and the reason, and is in neither.
+bool Checkout::writeSale(const QString& saleLine, const QString& saleBlock) {
+    if (const auto failure = journal_.write(saleLine, saleBlock)) {
+        prompts_.ok(*failure);
+        return false;
     }
+    return true;
 }
 
 bool Checkout::computable(std::initializer_list<double> values) {
@@ -137,6 +141,7 @@ void Checkout::showChange(double change, double due) {
     }
     form_.setText(Box::Text1, QStringLiteral("0"));
     sale.shp = true;
+    itemFileReported_ = false;
 }
 
 void Checkout::Command1_0_Click() {
@@ -175,17 +180,21 @@ void Checkout::settleOneItem() {
         prompts_.ok(QStringLiteral("实收金额  不足。"));
         return;
     }
-    showChange(change, due);
+    if (!computable({received, change})) return;
 
+    // The sale is on disk before its change is shown.
     const QString dateTime = clock_.dateTimeText();
-    write(records::kSaleFile,
-          records::saleLine(
-              {dateTime, wct(total - due), wct(received), wct(total), wct(quantity), wct(change)}, true));
     const QString item =
         records::itemLine({QStringLiteral("1"), wct(total - due), wct(total), wct(quantity), {}}, false);
-    write(records::kBlockFile, records::blockHead(dateTime, wct(due), QStringLiteral("1"), wct(total - due),
-                                                  wct(total), wct(quantity)) +
-                                   item + CRLF);
+    if (!writeSale(
+            records::saleLine(
+                {dateTime, wct(total - due), wct(received), wct(total), wct(quantity), wct(change)}, true),
+            records::blockHead(dateTime, wct(due), QStringLiteral("1"), wct(total - due), wct(total),
+                               wct(quantity)) +
+                item + CRLF)) {
+        return;
+    }
+    showChange(change, due);
     form_.setText(Box::Text2, QString());
 }
 
@@ -210,28 +219,35 @@ void Checkout::settleAccumulated() {
         showSaleList();
         return;
     }
-    showChange(change, due);
+    if (!computable({received, due, sale.shpzk, sale.shpjg, sale.shpsl, sale.shpleiji})) return;
 
+    // The sale is on disk before its change is shown.
     const QString dateTime = clock_.dateTimeText();
-    write(records::kSaleFile, records::saleLine({dateTime, wct(sale.shpzk), wct(received), wct(sale.shpjg),
-                                                 wct(sale.shpsl), wct(change)},
-                                                false));
     bool ok = true;
     const std::optional<QString> items = readItemFile(ok);
     if (!items && ok) prompts_.ok(kNoRecords);
-    write(records::kBlockFile,
-          records::blockHead(dateTime, wct(due), numbers_.plain(sale.shpleiji), wct(sale.shpzk),
-                             wct(sale.shpjg), numbers_.plain(sale.shpsl)) +
-              items.value_or(QString()) + CRLF);
+    if (!writeSale(records::saleLine({dateTime, wct(sale.shpzk), wct(received), wct(sale.shpjg),
+                                      wct(sale.shpsl), wct(change)},
+                                     false),
+                   records::blockHead(dateTime, wct(due), numbers_.plain(sale.shpleiji), wct(sale.shpzk),
+                                      wct(sale.shpjg), numbers_.plain(sale.shpsl)) +
+                       items.value_or(QString()) + CRLF)) {
+        return;
+    }
+    showChange(change, due);
 }
 
 bool Checkout::resetItemFile() {
     display_.setText(QString());
     sale.shpleiji = sale.shpjg = sale.shpzk = sale.shpsl = 0;
     if (const auto failure = files_.rewrite(path(records::kItemFile), QString())) {
-        prompts_.ok(QStringLiteral("无法写入 ") + path(records::kItemFile) + QStringLiteral("：") + *failure);
+        // Told once per sale, not at every key: the keys still go into the
+        // price box.
+        if (!itemFileReported_) prompts_.ok(writeFailure(path(records::kItemFile), *failure));
+        itemFileReported_ = true;
         return false;
     }
+    itemFileReported_ = false;
     return true;
 }
 
@@ -271,7 +287,9 @@ bool Checkout::acceptItem() {
     const double due = quantity * price * (rate / 100);
     const double discount = total - due;
     if (!computable({quantity, total, due, discount, sale.shpjg + money(total, numbers_, sale.zerob),
-                     sale.shpzk + money(discount, numbers_, sale.zerob)})) {
+                     sale.shpzk + money(discount, numbers_, sale.zerob),
+                     sale.shpjg - sale.shpzk + money(due, numbers_, sale.zerob),
+                     sale.shpsl + money(quantity, numbers_, sale.zerob)})) {
         return false;
     }
 

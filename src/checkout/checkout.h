@@ -3,6 +3,7 @@
 #include <QString>
 
 #include "barcode/lookup.h"
+#include "checkout/sale_journal.h"
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/form.h"
@@ -83,7 +84,7 @@ private:
     bool resetItemFile();
 
     QString path(const QString& name) const;
-    void write(const QString& name, const QString& record);
+    bool writeSale(const QString& saleLine, const QString& saleBlock);
     std::optional<QString> readItemFile(bool& ok);
 
     FormControls& form_;
@@ -95,6 +96,8 @@ private:
     Voice& voice_;
     BarcodeLookup& lookup_;
     QString folder_;
+    SaleJournal journal_;
+    bool itemFileReported_ = false;  // the new-sale reset's failure was shown
 };
 
 }  // namespace tovrin

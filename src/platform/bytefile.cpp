@@ -1,11 +1,12 @@
 #include "platform/bytefile.h"
 
-#include <QFileInfo>
 #include <algorithm>
 #include <cstring>
 #include <functional>
 #include <iterator>
 #include <string>
+
+#include "platform/datafile.h"
 
 namespace tovrin {
 
@@ -43,19 +44,20 @@ qint64 findBackward(QByteArrayView hay, QByteArrayView needle) {
 
 ByteFile::ByteFile(const QString& path, qint64 window)
     : file_(path), window_(std::max<qint64>(window, 4096)) {
-    const QFileInfo info(path);
-    if (!info.exists()) return;
-    if (info.isDir()) {
+    DataFile data(path);
+    if (data.state() == DataFile::State::Missing) return;
+    if (data.state() == DataFile::State::Refused) {
         state_ = State::Unreadable;
-        reason_ = QStringLiteral("这是一个文件夹");
+        reason_ = data.reason();
         return;
     }
-    if (!file_.open(QIODevice::ReadOnly)) {
+    const qint64 size = data.size();
+    if (!file_.open(data.release(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         state_ = State::Unreadable;
         reason_ = file_.errorString();
         return;
     }
-    size_ = file_.size();
+    size_ = size;
     state_ = size_ > 0 ? State::HasContent : State::Empty;
 }
 

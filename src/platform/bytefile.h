@@ -9,7 +9,9 @@ namespace tovrin {
 
 // Read-only access to the bytes of a file that may be too large to be held
 // in memory: one window of it is read at a time and moved as the searches
-// go, so a scan of the whole file needs only the window's memory.
+// go, so a scan of the whole file needs only the window's memory. Only a
+// regular file within the data file limit is opened (see DataFile); anything
+// else is Unreadable with the reason.
 class ByteFile {
 public:
     enum class State { Missing, Unreadable, Empty, HasContent };

@@ -1,9 +1,20 @@
 #pragma once
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <optional>
 
 namespace tovrin {
+
+// The largest data file the till reads: a journal or a barcode table beyond
+// it is refused with a message rather than read half or not at all.
+inline constexpr qint64 kMaxDataFileBytes = qint64(1) << 30;
+
+// The text of GBK bytes of any size: the decoder gives an empty text for very
+// large input, so it is given the bytes in pieces (a character cut between
+// two pieces comes out whole).
+QString decodeGbk(QByteArrayView bytes);
 
 // Every data file is GBK text without a byte-order mark.
 class TextFiles {
@@ -15,16 +26,34 @@ public:
         QString reason;  // for Unreadable: the system's reason
         bool hasContent() const { return state == State::HasContent; }
     };
+    // The length of a file in bytes; a missing file has length 0.
+    struct Length {
+        qint64 bytes = 0;
+        std::optional<QString> failure;  // the reason when it cannot be told
+    };
 
     virtual ~TextFiles() = default;
 
     // Reads the whole file and tells missing, empty and filled apart.
     virtual Read read(const QString& path) const = 0;
-    // Appends one record followed by CR LF with a single write and flushes it
-    // to disk. Returns the system's reason on failure.
+    // Appends one record followed by CR LF and puts it on the disk. The file
+    // then holds the whole record or, on failure, nothing of it. Returns the
+    // reason on failure.
     virtual std::optional<QString> append(const QString& path, const QString& record) = 0;
     // Creates or empties the file and writes the content (which may be empty).
     virtual std::optional<QString> rewrite(const QString& path, const QString& content) = 0;
+
+    // The bytes append() adds for the record (CR LF included).
+    virtual QByteArray appended(const QString& record) const;
+    qint64 appendedLength(const QString& record) const { return appended(record).size(); }
+    // The bytes of the file from `from` up to `to` (excluded), clipped to
+    // the file; empty when it cannot be read.
+    virtual QByteArray bytes(const QString& path, qint64 from, qint64 to) const;
+    virtual Length length(const QString& path) const;
+    // Cuts the file back to the length and puts that on the disk.
+    virtual std::optional<QString> truncate(const QString& path, qint64 length);
+    // Removes the file; a missing file is no failure.
+    virtual std::optional<QString> remove(const QString& path);
 };
 
 }  // namespace tovrin

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "barcode/lines.h"
+#include "platform/textfiles.h"
 
 namespace tovrin {
 
@@ -68,11 +69,7 @@ qint64 FileHaystack::lastIndexOf(const QString& needle, qint64 from, qint64 floo
     return file_.lastIndexOf(n, from, floor);
 }
 
-QString FileHaystack::text(qint64 from, qint64 to) {
-    decoder_.resetState();
-    QString decoded = decoder_.decode(bytes(from, to));
-    return upperSameLength(decoded);
-}
+QString FileHaystack::text(qint64 from, qint64 to) { return upperSameLength(decodeGbk(bytes(from, to))); }
 
 bool byteSafe(const QString& text) {
     for (qsizetype i = 0; i < text.size(); ++i) {

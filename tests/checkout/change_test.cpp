@@ -149,17 +149,24 @@ TEST(OneItemSale, ConfirmationNoChangesNothing) {
     EXPECT_FALSE(f.timer3.enabled);
 }
 
-TEST(OneItemSale, UnwritableJournalIsNamedAndTheOtherStillWritten) {
+// A sale is in both journals or in neither: one that cannot be written to
+// the first is not written to the second, and its change is not shown.
+TEST(OneItemSale, UnwritableJournalIsNamedAndTheSaleIsInNeither) {
     CheckoutFixture f;
     f.files.failing.insert(QStringLiteral("tovrincalculate.txt"));
     f.form.set(QStringLiteral("100"), QStringLiteral("35.5"), QStringLiteral("100"), QStringLiteral("1"));
     f.prompts.answer({true});
     f.checkout.Command1_0_Click();
     ASSERT_EQ(f.prompts.shown.size(), 2u);
-    EXPECT_EQ(f.prompts.shown[1].text, QStringLiteral("无法写入 ") +
-                                           f.files.path(QStringLiteral("tovrincalculate.txt")) +
-                                           QStringLiteral("：No space left on device"));
-    EXPECT_FALSE(f.files.bytes(QStringLiteral("tovrinback.txt")).isEmpty());
+    EXPECT_EQ(f.prompts.shown[1].text,
+              QStringLiteral("无法写入 ") + f.files.path(QStringLiteral("tovrincalculate.txt")) +
+                  QStringLiteral("：No space left on device\r\n此次交易没有记录，请重试。"));
+    EXPECT_TRUE(f.files.bytes(QStringLiteral("tovrincalculate.txt")).isEmpty());
+    EXPECT_TRUE(f.files.bytes(QStringLiteral("tovrinback.txt")).isEmpty());
+    EXPECT_EQ(f.display.text(), QString());
+    EXPECT_EQ(f.form.text(Box::Text1), QStringLiteral("100"));
+    EXPECT_EQ(f.form.text(Box::Text2), QStringLiteral("35.5"));
+    EXPECT_FALSE(f.timer3.enabled);
 }
 
 TEST(AccumulatedSale, SettlesTheItemsEnteredWithEnter) {

@@ -1,5 +1,8 @@
 #include "support/fakes.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -61,6 +64,77 @@ std::optional<QString> TempFiles::append(const QString& p, const QString& record
 std::optional<QString> TempFiles::rewrite(const QString& p, const QString& content) {
     if (failing.count(QFileInfo(p).fileName())) return QStringLiteral("No space left on device");
     return GbkTextFiles::rewrite(p, content);
+}
+
+bool FaultyFiles::fails(const QString& what, const QString& path) {
+    calls << what + QLatin1Char(' ') + QFileInfo(path).fileName();
+    return failing.count(int(calls.size())) > 0;
+}
+
+std::optional<QString> FaultyFiles::append(const QString& path, const QString& record) {
+    if (fails(QStringLiteral("append"), path)) return reason;
+    return inner_.append(path, record);
+}
+
+std::optional<QString> FaultyFiles::rewrite(const QString& path, const QString& content) {
+    if (fails(QStringLiteral("rewrite"), path)) return reason;
+    return inner_.rewrite(path, content);
+}
+
+std::optional<QString> FaultyFiles::truncate(const QString& path, qint64 length) {
+    if (fails(QStringLiteral("truncate"), path)) return reason;
+    return inner_.truncate(path, length);
+}
+
+std::optional<QString> FaultyFiles::remove(const QString& path) {
+    if (fails(QStringLiteral("remove"), path)) return reason;
+    return inner_.remove(path);
+}
+
+void CrashingFiles::point(When now, const QString& path, const QByteArray& torn, bool truncateFirst) {
+    if (now == When::Before) ++calls_;
+    if (calls_ != at_ || now != when_) return;
+    if (now == When::Halfway && !torn.isEmpty()) {
+        const int fd = ::open(QFile::encodeName(path).constData(),
+                              O_WRONLY | O_CREAT | (truncateFirst ? O_TRUNC : O_APPEND), 0666);
+        if (fd >= 0) {
+            [[maybe_unused]] const ssize_t n = ::write(fd, torn.constData(), size_t(torn.size() / 2));
+            ::close(fd);
+        }
+    }
+    ::_exit(kCrashed);
+}
+
+std::optional<QString> CrashingFiles::append(const QString& path, const QString& record) {
+    point(When::Before, path);
+    point(When::Halfway, path, toGbk(record + QStringLiteral("\r\n")));
+    const auto result = inner_.append(path, record);
+    point(When::After, path);
+    return result;
+}
+
+std::optional<QString> CrashingFiles::rewrite(const QString& path, const QString& content) {
+    point(When::Before, path);
+    point(When::Halfway, path, toGbk(content), true);
+    const auto result = inner_.rewrite(path, content);
+    point(When::After, path);
+    return result;
+}
+
+std::optional<QString> CrashingFiles::truncate(const QString& path, qint64 length) {
+    point(When::Before, path);
+    point(When::Halfway, path);
+    const auto result = inner_.truncate(path, length);
+    point(When::After, path);
+    return result;
+}
+
+std::optional<QString> CrashingFiles::remove(const QString& path) {
+    point(When::Before, path);
+    point(When::Halfway, path);
+    const auto result = inner_.remove(path);
+    point(When::After, path);
+    return result;
 }
 
 QByteArray gbk(const QString& text) { return toGbk(text); }

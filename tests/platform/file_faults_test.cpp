@@ -1,0 +1,214 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cerrno>
+#include <csignal>
+
+#include "platform/bytefile.h"
+#include "platform/datafile.h"
+#include "support/fakes.h"
+
+namespace tovrin {
+namespace {
+
+using test::TempFiles;
+
+const QByteArray kBefore = "2026-12-8 0:35:01\t\xd5\xd2\xc1\xe3\r\n";  // 找零
+const QString kRecord = QStringLiteral("2026-12-8 0:36:00\t折扣：   \t0\t应收金额累计\t12.5");
+
+QByteArray recordBytes() { return test::gbk(kRecord + QStringLiteral("\r\n")); }
+
+// Appends the record in a child whose file size limit is `limit` bytes
+// (SIGXFSZ ignored, so the write comes short or fails); true when the child's
+// append reported success.
+bool appendUnderLimit(const QString& path, rlim_t limit) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit r{limit, limit};
+        if (setrlimit(RLIMIT_FSIZE, &r) != 0) _exit(3);
+        GbkTextFiles files;
+        const auto failure = files.append(path, kRecord);
+        _exit(failure ? 1 : 0);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_NE(WEXITSTATUS(status), 3);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// A short write at every size from none of the record to all but its last
+// byte (inside a GBK character too): the journal holds nothing of it, and
+// the next record is not glued to a fragment.
+TEST(JournalAppend, AShortWriteLeavesNothingOfTheRecord) {
+    const QByteArray record = recordBytes();
+    for (qsizetype room = 0; room <= record.size(); ++room) {
+        SCOPED_TRACE(room);
+        TempFiles files;
+        files.put(QStringLiteral("j.txt"), kBefore);
+        const QString path = files.path(QStringLiteral("j.txt"));
+        const bool written = appendUnderLimit(path, rlim_t(kBefore.size() + room));
+        EXPECT_EQ(written, room == record.size());
+        EXPECT_EQ(files.bytes(QStringLiteral("j.txt")), written ? kBefore + record : kBefore);
+        ASSERT_FALSE(files.append(path, QStringLiteral("next")));
+        EXPECT_EQ(files.bytes(QStringLiteral("j.txt")), (written ? kBefore + record : kBefore) + "next\r\n");
+    }
+}
+
+// The system calls failing in the ways a disk fails.
+TEST(JournalAppend, EveryFailureCutsBackAndNamesTheReason) {
+    struct Case {
+        const char* name;
+        qsizetype writtenFirst;  // bytes the first write puts before the failure
+        int writeError;          // 0: writes succeed
+        int fsyncError;          // 0: fsync succeeds
+        QString reason;
+    };
+    const Case cases[] = {
+        {"full disk at once", 0, ENOSPC, 0, QStringLiteral("磁盘已满")},
+        {"full disk after a part", 5, ENOSPC, 0, QStringLiteral("磁盘已满")},
+        {"quota", 3, EDQUOT, 0, QStringLiteral("磁盘已满")},
+        {"read-only", 0, EROFS, 0, QStringLiteral("没有写入权限")},
+        {"refused", 0, EACCES, 0, QStringLiteral("没有写入权限")},
+        {"input/output error", 7, EIO, 0, QString::fromLocal8Bit(strerror(EIO))},
+        {"failing fsync", -1, 0, EIO, QString::fromLocal8Bit(strerror(EIO))},
+        {"fsync on a full disk", -1, 0, ENOSPC, QStringLiteral("磁盘已满")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        int writes = 0;
+        GbkTextFiles::DiskCalls calls;
+        calls.write = [&](int fd, const void* bytes, size_t count) -> ssize_t {
+            ++writes;
+            if (c.writeError == 0) return ::write(fd, bytes, count);
+            if (writes == 1 && c.writtenFirst > 0) return ::write(fd, bytes, size_t(c.writtenFirst));
+            errno = c.writeError;
+            return -1;
+        };
+        calls.fsync = [&](int fd) {
+            if (c.fsyncError == 0) return ::fsync(fd);
+            errno = c.fsyncError;
+            return -1;
+        };
+        GbkTextFiles files(calls);
+        TempFiles folder;
+        folder.put(QStringLiteral("j.txt"), kBefore);
+        EXPECT_EQ(files.append(folder.path(QStringLiteral("j.txt")), kRecord), c.reason);
+        EXPECT_EQ(folder.bytes(QStringLiteral("j.txt")), kBefore);
+        // Nothing of the failed record comes back with the next write.
+        GbkTextFiles healthy;
+        ASSERT_FALSE(healthy.append(folder.path(QStringLiteral("j.txt")), QStringLiteral("x")));
+        EXPECT_EQ(folder.bytes(QStringLiteral("j.txt")), kBefore + "x\r\n");
+    }
+}
+
+TEST(JournalAppend, InterruptedAndPartialWritesAreCarriedOn) {
+    GbkTextFiles::DiskCalls calls;
+    int writes = 0;
+    calls.write = [&](int fd, const void* bytes, size_t count) -> ssize_t {
+        ++writes;
+        if (writes % 2 == 1) {
+            errno = EINTR;
+            return -1;
+        }
+        return ::write(fd, bytes, std::min<size_t>(count, 3));
+    };
+    calls.fsync = [](int fd) { return ::fsync(fd); };
+    GbkTextFiles files(calls);
+    TempFiles folder;
+    ASSERT_FALSE(files.append(folder.path(QStringLiteral("j.txt")), kRecord));
+    EXPECT_EQ(folder.bytes(QStringLiteral("j.txt")), recordBytes());
+}
+
+TEST(JournalAppend, AReadOnlyFileIsNamedInWords) {
+    if (geteuid() == 0) GTEST_SKIP() << "root writes anything";
+    TempFiles folder;
+    folder.put(QStringLiteral("j.txt"), kBefore);
+    ASSERT_EQ(::chmod(QFile::encodeName(folder.path(QStringLiteral("j.txt"))).constData(), 0444), 0);
+    GbkTextFiles files;
+    EXPECT_EQ(files.append(folder.path(QStringLiteral("j.txt")), kRecord), QStringLiteral("没有写入权限"));
+    EXPECT_EQ(files.rewrite(folder.path(QStringLiteral("j.txt")), QString()), QStringLiteral("没有写入权限"));
+    EXPECT_EQ(folder.bytes(QStringLiteral("j.txt")), kBefore);
+}
+
+TEST(SystemReason, SaysFullDiskAndNoPermissionInWords) {
+    EXPECT_EQ(systemReason(ENOSPC), QStringLiteral("磁盘已满"));
+    EXPECT_EQ(systemReason(EACCES), QStringLiteral("没有写入权限"));
+    EXPECT_EQ(systemReason(EPERM), QStringLiteral("没有写入权限"));
+    EXPECT_EQ(systemReason(EROFS), QStringLiteral("没有写入权限"));
+    EXPECT_EQ(systemReason(EIO), QString::fromLocal8Bit(strerror(EIO)));
+}
+
+// What can stand in a data file's place that is not a file: refused at once
+// by every reader and writer, with a reason.
+TEST(DataFiles, PipesDevicesAndFoldersAreRefusedAtOnce) {
+    TempFiles folder;
+    const QString fifo = folder.path(QStringLiteral("fifo.txt"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+    const QString zero = folder.path(QStringLiteral("zero.txt"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), zero));
+    const QString dir = folder.path(QStringLiteral("dir.txt"));
+    ASSERT_TRUE(QDir(folder.folder()).mkdir(QStringLiteral("dir.txt")));
+    for (const QString& path : {fifo, zero, dir}) {
+        SCOPED_TRACE(path.toStdString());
+        QElapsedTimer clock;
+        clock.start();
+        GbkTextFiles files;
+        const TextFiles::Read read = files.read(path);
+        EXPECT_EQ(read.state, TextFiles::State::Unreadable);
+        EXPECT_FALSE(read.reason.isEmpty());
+        EXPECT_TRUE(files.append(path, QStringLiteral("x")).has_value());
+        EXPECT_TRUE(files.rewrite(path, QStringLiteral("x")).has_value());
+        ByteFile bytes(path);
+        EXPECT_EQ(bytes.state(), ByteFile::State::Unreadable);
+        EXPECT_EQ(bytes.reason(), read.reason);
+        EXPECT_LT(clock.elapsed(), 1000);
+    }
+    EXPECT_EQ(GbkTextFiles().read(dir).reason, QStringLiteral("这是一个文件夹"));
+}
+
+TEST(DataFiles, BeyondTheLimitIsAMessageNotAnEmptyText) {
+    TempFiles folder;
+    const QString path = folder.path(QStringLiteral("big.txt"));
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(kMaxDataFileBytes + 1));  // sparse: no disk used
+    }
+    const TextFiles::Read read = GbkTextFiles().read(path);
+    EXPECT_EQ(read.state, TextFiles::State::Unreadable);
+    EXPECT_TRUE(read.reason.contains(QStringLiteral("文件太大"))) << read.reason.toStdString();
+    ByteFile bytes(path);
+    EXPECT_EQ(bytes.state(), ByteFile::State::Unreadable);
+    EXPECT_EQ(bytes.reason(), read.reason);
+}
+
+// A file read in pieces: characters cut between two pieces come out whole.
+TEST(DataFiles, LargeFilesAreDecodedWhole) {
+    TempFiles folder;
+    for (qsizetype offset : {qsizetype(0), qsizetype(1)}) {
+        SCOPED_TRACE(offset);
+        QByteArray bytes(GbkTextFiles::kPiece - 1 - offset, 'a');
+        bytes += "\xc9\xcc\xc6\xb7\r\n";  // 商品: the piece ends inside a character
+        bytes += QByteArray(1000, 'b');
+        folder.put(QStringLiteral("big.txt"), bytes);
+        const TextFiles::Read read = GbkTextFiles().read(folder.path(QStringLiteral("big.txt")));
+        ASSERT_EQ(read.state, TextFiles::State::HasContent);
+        EXPECT_EQ(read.text.size(), bytes.size() - 2);
+        EXPECT_EQ(read.text.mid(GbkTextFiles::kPiece - 1 - offset, 4), QStringLiteral("商品\r\n"));
+        EXPECT_TRUE(read.text.endsWith(QString(1000, QLatin1Char('b'))));
+        EXPECT_EQ(fromGbk(bytes), read.text);
+    }
+}
+
+}  // namespace
+}  // namespace tovrin
