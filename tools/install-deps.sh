@@ -12,6 +12,7 @@ pkgs=(
   xvfb xauth xdotool x11-utils imagemagick openbox
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   python3-xlwt  # the import benchmark writes its .xls workbook with it
+  pulseaudio pulseaudio-utils  # the sound test records a private null sink
 )
 if [ "${1:-}" = "--assets" ]; then
   pkgs+=(espeak-ng sox python3-xlwt)
