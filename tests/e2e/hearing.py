@@ -135,6 +135,27 @@ def hear(data, clips):
     return heard
 
 
+def heard_from(env, ms, clips, for_ms=None):
+    """(clip name, start in ms, likeness) of the sound that goes on at `ms`
+    (for `for_ms` or up to a quiet): the clip it is most like, begun at most
+    SKIP_MS before or LEAD_MS after."""
+    start = int(ms) // FRAME_MS
+    curve = env[start:start + int(for_ms) // FRAME_MS] if for_ms else env[start:]
+    quiet = 0
+    for i, (level, _) in enumerate(curve):
+        quiet = quiet + 1 if level < OFF else 0
+        if quiet >= GAP_MS // FRAME_MS:
+            curve = curve[:i + 1 - quiet]
+            break
+    name, offset, score = identify(curve, clips)
+    return name, (start * FRAME - offset) * 1000 / RATE, score
+
+
+def loudest(env, from_ms, to_ms):
+    """The highest frame RMS between two times."""
+    return max((level for level, _ in env[int(from_ms) // FRAME_MS:int(to_ms) // FRAME_MS]), default=0.0)
+
+
 def groups(heard, pause_ms=1500):
     """The clips split where the sound pauses for longer than pause_ms."""
     out = []

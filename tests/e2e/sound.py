@@ -5,8 +5,9 @@ recorded while a sale is finished by keys, and the recording is listened to:
 the item announcer says "+" and the item's amount, the change announcer the
 change expression, one clip every 618 ms.
 
-usage: sound.py INSTALL_DIR ARTIFACT_DIR [--repeat N]"""
+usage: sound.py INSTALL_DIR ARTIFACT_DIR [--probe SOUND_PROBE] [--repeat N]"""
 
+import argparse
 import os
 import shutil
 import subprocess
@@ -131,23 +132,86 @@ def one_sale(install, artifacts, run):
     check_group(announcements[1], "100j35.5=64.5")
 
 
+# A clip started while another sounds cuts it off: "1" starts 200 ms into
+# "减" (499 ms long), "3" 150 ms into "点" (500 ms). Each: the clip, its time
+# after the first, and whether it cuts another off. A clip after a quiet is
+# known from its start; one that cuts in, from a little after its time (past
+# the end of the clip it cuts off) to the quiet after it.
+CUTS = [("j", 0, False), ("1", 200, True), (".", 1000, False), ("3", 1150, True)]
+# Where it must be quiet: after each clip that cut in (its own sound lasts
+# 386 and 478 ms), where the clip it cut off would have gone on.
+QUIET = [(200 + 386, 1000), (1150 + 478, 2000)]
+START_SLACK_MS = 50
+
+
+def cut_off(install, probe, artifacts, run):
+    clips = hearing.load_clips(install)
+    pulse = Pulse()
+    try:
+        recording = Recording(pulse, os.path.join(artifacts, "cut-%d.raw" % run))
+        try:
+            names = {name: file[:-4] for file, name in hearing.CLIPS.items()}
+            subprocess.run([probe, install] + ["%s@%d" % (names[name], ms) for name, ms, _ in CUTS],
+                           env=dict(os.environ, QT_QPA_PLATFORM="offscreen", **pulse.env), timeout=60, check=True,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        finally:
+            data = recording.stop()
+    finally:
+        pulse.close()
+    env = hearing.envelope(hearing.samples(data))
+    starts = [frame * hearing.FRAME_MS for frame in hearing.onsets(env)]
+    if not starts:
+        raise AssertionError("heard nothing")
+    zero = None
+    report = []
+    for k, (expected, ms, cuts_in) in enumerate(CUTS):
+        cut_by = CUTS[k + 1][1] - ms - 20 if k + 1 < len(CUTS) and CUTS[k + 1][2] else None
+        if cuts_in:
+            name, at, _ = hearing.heard_from(env, zero + ms + 40, clips)
+        else:
+            near = [t for t in starts if zero is None or abs(t - zero - ms) <= START_SLACK_MS + 80]
+            name, at, _ = hearing.heard_from(env, near[0], clips, for_ms=cut_by) if near else ("nothing", -1, 0)
+        if zero is None:
+            zero = at
+        report.append("%s@%.0f" % (name, at - zero))
+        if name != expected or abs(at - zero - ms) > START_SLACK_MS:
+            print("  heard " + " ".join(report), flush=True)
+            raise AssertionError("at %d ms heard %r begun at %.0f ms instead of %r (within %d ms)" %
+                                 (ms, name, at - zero, expected, START_SLACK_MS))
+    print("  heard " + " ".join(report), flush=True)
+    for begin, end in QUIET:
+        level = hearing.loudest(env, zero + begin + 40, zero + end - 40)
+        if level >= hearing.OFF:
+            raise AssertionError("sound (RMS %.0f) between %d and %d ms, where a clip cut off would have gone on" %
+                                 (level, begin, end))
+
+
 def main():
-    install, artifacts = sys.argv[1], sys.argv[2]
-    repeat = int(sys.argv[4]) if len(sys.argv) > 4 and sys.argv[3] == "--repeat" else 1
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("install")
+    parser.add_argument("artifacts")
+    parser.add_argument("--probe", help="the sound_probe program: also checks that a clip cuts off the last")
+    parser.add_argument("--repeat", type=int, default=1)
+    args = parser.parse_args()
     for tool in ("pulseaudio", "pactl", "parec"):
         if not shutil.which(tool):
             print("FAIL sound: %s is missing (tools/install-deps.sh installs it)" % tool)
             return 1
-    shutil.rmtree(artifacts, ignore_errors=True)
-    os.makedirs(artifacts)
+    shutil.rmtree(args.artifacts, ignore_errors=True)
+    os.makedirs(args.artifacts)
+    scenarios = [("sound_of_a_sale", lambda run: one_sale(args.install, args.artifacts, run))]
+    if args.probe:
+        scenarios.append(("clip_cuts_off_the_last",
+                          lambda run: cut_off(args.install, args.probe, args.artifacts, run)))
     failed = 0
-    for run in range(1, repeat + 1):
-        try:
-            one_sale(install, artifacts, run)
-            print("PASS sound_of_a_sale", flush=True)
-        except AssertionError as e:
-            failed += 1
-            print("FAIL sound_of_a_sale:", e, flush=True)
+    for run in range(1, args.repeat + 1):
+        for name, scenario in scenarios:
+            try:
+                scenario(run)
+                print("PASS", name, flush=True)
+            except AssertionError as e:
+                failed += 1
+                print("FAIL %s: %s" % (name, e), flush=True)
     return 1 if failed else 0
 
 
