@@ -31,9 +31,8 @@ asan-tests: deps
 
 # The real program, installed into a program folder of its own, on a private
 # X server; screenshots of every scenario land in $(BUILD)/e2e-artifacts. Then
-# a sale is heard through a private PulseAudio, and clips cutting off the one
-# sounding (the recordings are kept in
-# $(BUILD)/e2e-sound).
+# a sale is heard through a private PulseAudio, and clips that cut off the one
+# sounding (the recordings are kept in $(BUILD)/e2e-sound).
 e2e: build
 	rm -rf $(BUILD)/e2e-install
 	cmake --install $(BUILD) --prefix $(BUILD)/e2e-install

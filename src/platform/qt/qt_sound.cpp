@@ -97,7 +97,13 @@ void QtSound::play(const QString& path) {
 }
 
 void QtSound::feed() {
-    if (!sink_ || !io_) return;
+    if (!sink_ || !io_ || sink_->state() == QAudio::StoppedState) {
+        // The stream has failed: the clip is dropped, the next play opens anew.
+        feeder_.stop();
+        queued_.clear();
+        written_ = 0;
+        return;
+    }
     while (written_ < queued_.size()) {
         const qsizetype free = sink_->bytesFree();
         const qsizetype chunk = qMin(free - free % format_.bytesPerFrame(), queued_.size() - written_);

@@ -16,12 +16,15 @@ class QIODevice;
 namespace tovrin {
 
 // Plays wave files, one at a time, through one audio output stream that is
-// opened once and kept: each clip is decoded once into the stream's format,
-// and starting a clip replaces whatever is still queued, so a new clip cuts
-// off the one sounding and starts within the stream's short buffer. The file
-// is looked at on every play: a file that has gone is silent, one that has
-// changed is decoded again. Without an audio device, or for a file that is
-// not a PCM wave, nothing sounds and nothing is shown.
+// opened once and kept: each clip is decoded once into the stream's format
+// and handed to the stream as it plays, so a clip starts as soon as it is
+// asked for. Starting a clip while the last one still sounds replaces the
+// stream by a fresh one, which drops what the old one still held: the new
+// clip cuts the old one off. (On PulseAudio a stream stopped and started for
+// every clip loses most of them, and a QSoundEffect per clip some.) The file is looked
+// at on every play: a file that has gone is silent, one that has changed is
+// decoded again. Without an audio device, or for a file that is not a PCM
+// wave, nothing sounds and nothing is shown.
 class QtSound : public SoundPlayer {
 public:
     // How much sound the output stream holds ahead of what is heard: the
