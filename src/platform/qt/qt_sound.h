@@ -21,10 +21,10 @@ namespace tovrin {
 // asked for. Starting a clip while the last one still sounds replaces the
 // stream by a fresh one, which drops what the old one still held: the new
 // clip cuts the old one off. (On PulseAudio a stream stopped and started for
-// every clip loses most of them, and a QSoundEffect per clip some.) The file is looked
-// at on every play: a file that has gone is silent, one that has changed is
-// decoded again. Without an audio device, or for a file that is not a PCM
-// wave, nothing sounds and nothing is shown.
+// every clip loses most of them, and a QSoundEffect per clip some.) The file
+// is looked at on every play: a file that has gone is silent, one that has
+// changed is decoded again. Without an audio device, or for a file that is
+// not a PCM wave, nothing sounds and nothing is shown.
 class QtSound : public SoundPlayer {
 public:
     // How much sound the output stream holds ahead of what is heard: the
