@@ -1,6 +1,8 @@
 #include <QApplication>
 #include <QIcon>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 
 #include "app/form1.h"
 #include "app/till_lock.h"
@@ -8,11 +10,9 @@
 #include "platform/qt/gbk_text_files.h"
 #include "platform/qt/qt_prompts.h"
 
-int main(int argc, char* argv[]) {
-    // A write beyond the file size limit fails and is reported like any
-    // other failed write, instead of ending the program.
-    std::signal(SIGXFSZ, SIG_IGN);
+namespace {
 
+int run(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tovrin"));
     QApplication::setDesktopFileName(QStringLiteral("tovrin"));
@@ -35,4 +35,19 @@ int main(int argc, char* argv[]) {
     tovrin::Form1 window({});
     window.showMaximized();
     return app.exec();
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    // A write beyond the file size limit fails and is reported like any
+    // other failed write, instead of ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+    const int code = run(argc, argv);
+    // The window, the lock and the application are gone and no file is open.
+    // The statics are not destroyed: Qt 6.4's PulseAudio engine, torn down at
+    // exit, races its own event thread and now and then aborts the program
+    // after the window has closed.
+    std::fflush(nullptr);
+    std::_Exit(code);
 }

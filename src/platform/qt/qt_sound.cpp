@@ -1,89 +1,122 @@
 #include "platform/qt/qt_sound.h"
 
+#include <QAudioDevice>
+#include <QAudioSink>
 #include <QFile>
 #include <QFileInfo>
-#include <QSoundEffect>
-#include <QUrl>
-#include <QtEndian>
+#include <QMediaDevices>
+
+#include "platform/qt/wave_pcm.h"
 
 namespace tovrin {
 
-namespace {
-
-// Whether the file is a RIFF wave of PCM samples with its chunks intact.
-// QSoundEffect is only given such files: in Qt 6.4 a file it cannot decode
-// leaves its sample loader running for good, and from then on destroying any
-// QSoundEffect waits for that loader forever, which would freeze the window.
-bool isPcmWave(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return false;
-    const QByteArray bytes = file.readAll();
-    auto u16 = [&](qsizetype at) { return qFromLittleEndian<quint16>(bytes.constData() + at); };
-    auto u32 = [&](qsizetype at) { return qFromLittleEndian<quint32>(bytes.constData() + at); };
-    if (bytes.size() < 12 || !bytes.startsWith("RIFF") || bytes.mid(8, 4) != "WAVE") return false;
-    bool pcm = false;
-    for (qsizetype at = 12; at + 8 <= bytes.size();) {
-        const QByteArray id = bytes.mid(at, 4);
-        const qsizetype size = u32(at + 4);
-        const qsizetype body = at + 8;
-        if (size > bytes.size() - body) return false;  // cut off
-        if (id == "fmt ") {
-            if (size < 16) return false;
-            const quint16 format = u16(body), channels = u16(body + 2), bits = u16(body + 14);
-            const quint32 rate = u32(body + 4);
-            pcm = format == 1 && channels >= 1 && channels <= 2 && rate > 0 &&
-                  (bits == 8 || bits == 16 || bits == 24 || bits == 32);
-        } else if (id == "data") {
-            return pcm && size > 0;
-        }
-        at = body + size + (size & 1);
-    }
-    return false;
+QtSound::QtSound() {
+    feeder_.setTimerType(Qt::PreciseTimer);
+    feeder_.setInterval(kFeedMs);
+    QObject::connect(&feeder_, &QTimer::timeout, [this] { feed(); });
 }
-
-}  // namespace
-
-QtSound::QtSound() = default;
 
 QtSound::~QtSound() {
-    if (current_) current_->stop();
+    feeder_.stop();
+    if (sink_) sink_->stop();
 }
 
-QSoundEffect* QtSound::effectFor(const QString& path) {
+bool QtSound::openSink() {
+    if (sink_ && sink_->state() != QAudio::StoppedState) return true;
+    // A stream that has failed (the sound server went away) is opened anew.
+    sink_.reset();
+    io_ = nullptr;
+    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
+    if (device.isNull()) return false;
+    // The clips' own format where the device takes it, so nothing is
+    // resampled on the way.
+    QAudioFormat format;
+    format.setSampleRate(22050);
+    format.setChannelCount(1);
+    format.setSampleFormat(QAudioFormat::Int16);
+    if (!device.isFormatSupported(format)) format = device.preferredFormat();
+    sink_ = std::make_unique<QAudioSink>(device, format);
+    sink_->setBufferSize(format.bytesForDuration(qint64(kBufferMs) * 1000));
+    io_ = sink_->start();
+    if (!io_ || sink_->error() != QAudio::NoError) {
+        sink_.reset();
+        io_ = nullptr;
+        return false;
+    }
+    format_ = format;
+    return true;
+}
+
+const QByteArray* QtSound::pcmFor(const QString& path) {
     const QFileInfo info(path);
     const auto found = clips_.find(path);
     const bool stale =
         found != clips_.end() && (!info.isFile() || found->second.modified != info.lastModified() ||
-                                  found->second.size != info.size());
-    if (stale) {
-        if (found->second.effect.get() == current_) current_ = nullptr;
-        clips_.erase(found);
-    }
+                                  found->second.size != info.size() || found->second.format != format_);
+    if (stale) clips_.erase(found);
     if (!info.isFile()) return nullptr;
     Clip& clip = clips_[path];
     if (clip.size < 0) {
         clip.modified = info.lastModified();
         clip.size = info.size();
-        // QSoundEffect decodes in the background and starts a play requested
-        // before it is ready as soon as it is. A file that is not a PCM wave
-        // keeps no effect and stays silent until it changes.
-        if (isPcmWave(path)) {
-            clip.effect = std::make_unique<QSoundEffect>();
-            clip.effect->setSource(QUrl::fromLocalFile(info.absoluteFilePath()));
+        clip.format = format_;
+        QFile file(path);
+        if (info.size() <= WaveLimits::kMaxFileBytes && file.open(QIODevice::ReadOnly)) {
+            clip.pcm = wavePcm(file.readAll(), format_);
         }
+        // A stream starts sounding once its buffer is full, so a short clip
+        // is made up to the buffer's length with silence.
+        const qsizetype buffer = format_.bytesForDuration(qint64(kBufferMs) * 1000);
+        if (!clip.pcm.isEmpty() && clip.pcm.size() < buffer) clip.pcm.append(buffer - clip.pcm.size(), '\0');
     }
-    return clip.effect.get();
+    return clip.pcm.isEmpty() ? nullptr : &clip.pcm;
 }
 
-void QtSound::prepare(const QString& path) { effectFor(path); }
+void QtSound::prepare(const QString& path) {
+    if (openSink()) pcmFor(path);
+}
 
 void QtSound::play(const QString& path) {
-    if (current_) current_->stop();
-    current_ = nullptr;
-    QSoundEffect* effect = effectFor(path);
-    if (!effect) return;  // a missing or broken clip is a silent tick
-    effect->play();
-    current_ = effect;
+    if (!openSink()) return;
+    const QByteArray* pcm = pcmFor(path);
+    // What the stream still holds of the last clip would sound before the
+    // new one: a new stream drops it.
+    const bool sounding = written_ > 0 && started_.isValid() &&
+                          started_.elapsed() < format_.durationForBytes(qint32(queued_.size())) / 1000;
+    queued_.clear();
+    written_ = 0;
+    feeder_.stop();
+    if (!pcm) return;  // a missing or broken clip is a silent tick
+    if (sounding) {
+        io_ = sink_->start();
+        if (!io_ || sink_->error() != QAudio::NoError) return;
+    }
+    queued_ = *pcm;
+    started_.start();
+    feed();
+}
+
+void QtSound::feed() {
+    if (!sink_ || !io_ || sink_->state() == QAudio::StoppedState) {
+        // The stream has failed: the clip is dropped, the next play opens anew.
+        feeder_.stop();
+        queued_.clear();
+        written_ = 0;
+        return;
+    }
+    while (written_ < queued_.size()) {
+        const qsizetype free = sink_->bytesFree();
+        const qsizetype chunk = qMin(free - free % format_.bytesPerFrame(), queued_.size() - written_);
+        if (chunk <= 0) break;
+        const qint64 done = io_->write(queued_.constData() + written_, chunk);
+        if (done <= 0) break;
+        written_ += done;
+    }
+    if (written_ < queued_.size()) {
+        if (!feeder_.isActive()) feeder_.start();
+    } else {
+        feeder_.stop();
+    }
 }
 
 }  // namespace tovrin

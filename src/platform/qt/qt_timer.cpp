@@ -3,6 +3,9 @@
 namespace tovrin {
 
 QtTimer::QtTimer() {
+    // The announcers speak one clip a tick: a coarse timer would stretch
+    // 618 ms to 625 and let a sequence drift by a clip's start in 13 ticks.
+    timer_.setTimerType(Qt::PreciseTimer);
     QObject::connect(&timer_, &QTimer::timeout, [this] { fire(); });
 }
 
