@@ -10,8 +10,8 @@ namespace tovrin {
 // name: an Excel 97-2003 compound file or an Office Open XML package.
 class WorkbookReader : public SpreadsheetReader {
 public:
-    // A .xls file is read into memory whole; larger files are refused.
-    static constexpr qint64 kMaxXlsBytes = qint64(128) << 20;
+    // Larger .xls files are refused.
+    static constexpr qint64 kMaxXlsBytes = workbook_limits::kMaxXlsBytes;
 
     WorkbookReader() = default;
     WorkbookReader(const XlsReader::Limits& xls, const XlsxReader::Limits& xlsx) : xls_(xls), xlsx_(xlsx) {}

@@ -2,6 +2,7 @@
 
 #include <QByteArrayView>
 
+#include "platform/qt/workbook_limits.h"
 #include "platform/spreadsheet.h"
 
 namespace tovrin {
@@ -14,8 +15,11 @@ namespace tovrin {
 class XlsReader {
 public:
     struct Limits {
-        qsizetype maxSharedChars = qsizetype(32) << 20;
-        qsizetype maxSharedStrings = qsizetype(4) << 20;
+        qsizetype maxSharedChars = workbook_limits::kMaxSharedChars;
+        qsizetype maxSharedStrings = workbook_limits::kMaxSharedStrings;
+        qsizetype maxCellChars = workbook_limits::kMaxCellChars;
+        int maxSheets = workbook_limits::kMaxSheets;
+        qsizetype maxUnorderedChars = workbook_limits::kMaxUnorderedChars;
     };
 
     XlsReader() = default;

@@ -4,6 +4,8 @@
 #include <QString>
 #include <atomic>
 
+#include "platform/qt/workbook_limits.h"
+
 namespace tovrin {
 
 // Bounds on the XML of one workbook: the bytes unpacked from all its parts
@@ -11,9 +13,9 @@ namespace tovrin {
 // comment) and the nesting depth. QXmlStreamReader holds a whole token in
 // memory, so these bounds are what keep a hostile file from taking gigabytes.
 struct XmlLimits {
-    qint64 maxUnpackedBytes = qint64(1) << 30;
-    qint64 maxTokenBytes = qint64(1) << 20;
-    int maxDepth = 128;
+    qint64 maxUnpackedBytes = workbook_limits::kMaxUnpackedBytes;
+    qint64 maxTokenBytes = workbook_limits::kMaxXmlTokenBytes;
+    int maxDepth = workbook_limits::kMaxXmlDepth;
 };
 
 // Hands the bytes of a source device to an XML reader and stops with an
