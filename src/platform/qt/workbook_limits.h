@@ -37,14 +37,15 @@ inline constexpr qint64 kMaxOtherPartBytes = qint64(64) << 20;
 // All parts of one workbook together.
 inline constexpr qint64 kMaxUnpackedBytes = kMaxSheetXmlBytes + kMaxSharedXmlBytes + kMaxOtherPartBytes;
 
-// A part may unpack to at most this many times its packed size once it is
-// larger than the floor: table XML packs well, but not a thousandfold.
+// A part may unpack to at most this many times the packed bytes read for it
+// once it is larger than the floor: table XML packs well, but not a
+// thousandfold.
 inline constexpr qint64 kMaxUnpackRatio = 200;
-inline constexpr qint64 kUnpackRatioFloorBytes = qint64(16) << 20;
+inline constexpr qint64 kUnpackRatioFloorBytes = qint64(4) << 20;
 
 // The longest XML token (a text, a tag with its attributes, a comment): a
 // cell's longest text written with character references, and room to spare.
-inline constexpr qint64 kMaxXmlTokenBytes = qint64(512) << 10;
+inline constexpr qint64 kMaxXmlTokenBytes = qint64(1) << 20;
 inline constexpr int kMaxXmlDepth = 64;
 
 // Entries of the package and formats of its styles.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArrayView>
+#include <QIODevice>
 
 #include "platform/qt/workbook_limits.h"
 #include "platform/spreadsheet.h"
@@ -25,7 +26,10 @@ public:
     XlsReader() = default;
     explicit XlsReader(const Limits& limits) : limits_(limits) {}
 
-    // `file` is the whole .xls file.
+    // Reads the .xls file open on `file`, a window of sectors at a time: the
+    // file is not held in memory.
+    SpreadsheetReader::Result read(QIODevice& file, int columns, SheetRows& rows) const;
+    // The same for a whole .xls file in memory.
     SpreadsheetReader::Result read(QByteArrayView file, int columns, SheetRows& rows) const;
 
 private:

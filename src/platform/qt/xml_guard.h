@@ -24,10 +24,20 @@ struct XmlLimits {
 class XmlGuard : public QIODevice {
 public:
     // `unpacked` counts the bytes of all parts of the workbook read so far,
-    // by any thread.
-    XmlGuard(QIODevice& source, const XmlLimits& limits, std::atomic<qint64>& unpacked);
+    // by any thread; `maxBytes` bounds those of this part (-1: no bound of
+    // its own).
+    XmlGuard(QIODevice& source, const XmlLimits& limits, std::atomic<qint64>& unpacked, qint64 maxBytes = -1);
 
     bool isSequential() const override { return true; }
+    // Also stops once the part has unpacked to more than `floor` bytes and
+    // to more than `ratio` times the bytes read from `packed` (the archive's
+    // file) since now.
+    void watchRatio(const QIODevice& packed, qint64 ratio, qint64 floor) {
+        packed_ = &packed;
+        packedStart_ = packed.pos();
+        ratio_ = ratio;
+        floor_ = floor;
+    }
     // Empty while the limits hold; otherwise why reading stopped.
     const QString& violation() const { return violation_; }
 
@@ -43,6 +53,12 @@ private:
     QIODevice& source_;
     const XmlLimits& limits_;
     std::atomic<qint64>& unpacked_;
+    qint64 maxBytes_;
+    qint64 read_ = 0;
+    const QIODevice* packed_ = nullptr;
+    qint64 packedStart_ = 0;
+    qint64 ratio_ = 0;
+    qint64 floor_ = 0;
     QString violation_;
 
     State state_ = State::Text;
