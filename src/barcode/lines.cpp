@@ -6,9 +6,9 @@ namespace {
 constexpr qsizetype kLineWindow = 720;
 }
 
-QString upperSameLength(const QString& text) {
-    QString out = text;
-    QChar* data = out.data();  // detaches once
+QString upperSameLength(QString text) {
+    QString out = std::move(text);
+    QChar* data = out.data();  // detaches once, unless the text was handed over
     const qsizetype n = out.size();
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = data[i].unicode();

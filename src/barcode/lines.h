@@ -8,7 +8,8 @@ namespace tovrin {
 
 // Upper case that maps every character to one character, so that positions
 // in the upper-cased text are the positions in the original ("ß" stays "ß").
-QString upperSameLength(const QString& text);
+// A text handed over (moved) is upper-cased in place.
+QString upperSameLength(QString text);
 
 // The line around an occurrence at position p (0-based) of a text whose lines
 // end in CR LF: back to the nearest CR at or before p, forward to the first CR

@@ -296,9 +296,15 @@ QString Statistics::tongji(const QString& label, const QString& section) {
     const QString needle = TAB + upperSameLength(label) + TAB;
 
     // Item lines: from the CR LF before the label up to the CR LF after it.
+    // Labels on one line share the line's text, and the search for a line's
+    // end is not repeated for the labels before it.
     std::vector<QString> lines;
     qsizetype scannedFrom = 0;  // CR LF before this position are known
     qsizetype lastCrLf = -1;
+    qsizetype nextCrLf = -1;  // the first CR LF at or after the last label, -1 when none
+    bool nextKnown = false;
+    qsizetype cutFrom = -1, cutTo = -1;
+    QString cut;
     for (qsizetype hit = w.indexOf(needle); hit >= 0; hit = w.indexOf(needle, hit + 1)) {
         const qsizetype i = hit + 1;
         for (qsizetype j = i - 2; j >= scannedFrom; --j) {
@@ -309,9 +315,18 @@ QString Statistics::tongji(const QString& label, const QString& section) {
         }
         scannedFrom = std::max(scannedFrom, i - 1);
         const qsizetype start = lastCrLf >= 0 ? lastCrLf : 0;
-        const qsizetype end = w.indexOf(CRLF, i);
+        if (!nextKnown || (nextCrLf >= 0 && nextCrLf < i)) {
+            nextCrLf = w.indexOf(CRLF, i);
+            nextKnown = true;
+        }
+        const qsizetype end = nextCrLf;
         if (end < 0 || end + 2 > i + kItemLineReach) continue;
-        lines.push_back(w.mid(start, end - start));
+        if (start != cutFrom || end != cutTo) {
+            cut = w.mid(start, end - start);
+            cutFrom = start;
+            cutTo = end;
+        }
+        lines.push_back(cut);
     }
 
     prompts_.ok(QStringLiteral(" 温情提示：") + CRLF + QStringLiteral("参与统计的是:") + eyues +
