@@ -41,7 +41,7 @@ inline constexpr qint64 kMaxUnpackedBytes = kMaxSheetXmlBytes + kMaxSharedXmlByt
 // once it is larger than the floor: table XML packs well, but not a
 // thousandfold.
 inline constexpr qint64 kMaxUnpackRatio = 200;
-inline constexpr qint64 kUnpackRatioFloorBytes = qint64(4) << 20;
+inline constexpr qint64 kUnpackRatioFloorBytes = qint64(1) << 20;
 
 // The longest XML token (a text, a tag with its attributes, a comment): a
 // cell's longest text written with character references, and room to spare.

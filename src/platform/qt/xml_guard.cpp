@@ -8,7 +8,6 @@ namespace tovrin {
 namespace {
 
 const QByteArray kCommentStart = QByteArrayLiteral("--");
-constexpr qint64 kReadAhead = qint64(64) << 10;
 
 // The bytes that end a stretch of a tag: its end and the quotes.
 constexpr auto kTagStop = [] {
@@ -48,9 +47,9 @@ qint64 XmlGuard::readData(char* data, qint64 maxSize) {
         return -1;
     }
     if (packed_ && read_ > floor_) {
-        // The archive reads ahead of the unpacking; a buffer's worth is
-        // allowed for.
-        const qint64 packed = packed_->pos() - packedStart_ + kReadAhead;
+        // The archive reads the packed bytes ahead of the unpacking, so
+        // those read so far are at least those unpacked.
+        const qint64 packed = packed_->pos() - packedStart_;
         if (read_ / ratio_ > packed) {
             fail(QStringLiteral("压缩比超过 %1 倍（%2 KB 解压成 %3 MB），像是压缩炸弹")
                      .arg(ratio_)
