@@ -77,17 +77,20 @@ QString label(const QString& what, qint64 rows) { return what + QStringLiteral("
 void QtProgressRunner::run(const QString& what, const std::function<void(Progress&)>& work) {
     SharedProgress progress;
     QProgressDialog dialog(label(what, 0), QStringLiteral("取消"), 0, 0, parent_);
-    dialog.setWindowTitle(QStringLiteral("Tovrin 找零"));
+    dialog.setWindowTitle(kTitle);
     dialog.setWindowModality(Qt::ApplicationModal);
     dialog.setAutoClose(false);
     dialog.setAutoReset(false);
     dialog.setMinimumDuration(std::numeric_limits<int>::max());  // shown by the timer below
     dialog.setMinimumWidth(360);
     dialog.hide();
-    QObject::connect(&dialog, &QProgressDialog::canceled, &dialog, [&] {
+    // 取消, the window's close button and Esc all ask the work to stop.
+    const auto cancel = [&] {
         progress.cancel();
         dialog.setLabelText(what + QStringLiteral("\n正在取消……"));
-    });
+    };
+    QObject::connect(&dialog, &QProgressDialog::canceled, &dialog, cancel);
+    QObject::connect(&dialog, &QDialog::rejected, &dialog, cancel);
 
     InputBlocker blocker(dialog);
     QEventLoop loop;

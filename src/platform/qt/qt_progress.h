@@ -15,6 +15,7 @@ class QtProgressRunner : public ProgressRunner {
 public:
     // How long a work runs before the dialog shows.
     static constexpr int kShowAfterMs = 500;
+    static inline const QString kTitle = QStringLiteral("导入条码价格表");
 
     explicit QtProgressRunner(QWidget* parent = nullptr) : parent_(parent) {}
 
