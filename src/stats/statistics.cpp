@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <memory>
+#include <utility>
 
 #include "barcode/lines.h"
 #include "checkout/money.h"
@@ -42,6 +43,16 @@ qsizetype separatorPosition(const QString& date) {
 // the k-th TAB or "|" and the next one; at most 99 are kept.
 QStringList framedFields(const QString& framed) {
     return splitFields(framed.size() >= 2 ? framed.mid(1, framed.size() - 2) : QString());
+}
+
+// A gathered line framed by TABs, built at its final size.
+QString framedLine(const QString& line) {
+    QString framed;
+    framed.reserve(line.size() + 2);
+    framed += TAB;
+    framed += line;
+    framed += TAB;
+    return framed;
 }
 
 QString removeLeadingBlanks(const QString& text) {
@@ -173,15 +184,22 @@ qsizetype Statistics::query1(const QString& key) {
 
     const qsizetype n = qsizetype(lines.size());
     if (detailLines.size() < n + 1) detailLines.resize(n + 1);
+    // The file's text is built at its final size; each line's own copy is
+    // let go once it is framed.
+    qsizetype length = 4;
+    for (const QString& line : lines) length += line.size() + 4;
     QString content;
+    content.reserve(length + 4);
     for (qsizetype w = 0; w <= n; ++w) {
-        const QString framed = TAB + (w < n ? lines[size_t(w)] : QString()) + TAB;
-        content += framed + CRLF;
+        const QString framed = framedLine(w < n ? std::exchange(lines[size_t(w)], QString()) : QString());
+        content += framed;
+        content += CRLF;
         detailLines[w] = framed;
     }
     content += CRLF + CRLF;
-    unsavedDetail_ = content;
     detailUnsaved_ = !writeWorkFile(kDetailFile, content);
+    // Kept only for when the file could not be written.
+    unsavedDetail_ = detailUnsaved_ ? content : QString();
 
     lme = lm = pab = n;
     return n;
@@ -221,7 +239,8 @@ qsizetype Statistics::query2(const QString& key) {
         if (read.hasContent()) content = read.text;
     }
     if (!content.isEmpty()) {
-        display_.append(content + CRLF, 12);
+        content += CRLF;
+        display_.append(std::exchange(content, QString()), 12);
     } else {
         prompts_.ok(kNoRecords);
     }
@@ -234,7 +253,9 @@ qsizetype Statistics::query2(const QString& key) {
     }
     const qsizetype n = qsizetype(lines.size());
     if (detailLines.size() < n + 1) detailLines.resize(n + 1);
-    for (qsizetype w = 0; w <= n; ++w) detailLines[w] = TAB + (w < n ? lines[size_t(w)] : QString()) + TAB;
+    for (qsizetype w = 0; w <= n; ++w) {
+        detailLines[w] = framedLine(w < n ? std::exchange(lines[size_t(w)], QString()) : QString());
+    }
     lme = lm = pab = n;
     return n;
 }
@@ -283,9 +304,14 @@ double Statistics::query5(const QString& key, const QString& journal, const QStr
     }
 
     display_.setText(QString());
-    display_.append(*section + CRLF + CRLF + clock_.dateTimeText() + CRLF + CRLF +
-                        QStringLiteral("条码结算的商品数量统计：") + CRLF + CRLF,
-                    12);
+    // Built in one text: the section can be as long as the journal.
+    const QString tail = CRLF + CRLF + clock_.dateTimeText() + CRLF + CRLF +
+                         QStringLiteral("条码结算的商品数量统计：") + CRLF + CRLF;
+    QString shown;
+    shown.reserve(section->size() + tail.size());
+    shown += *section;
+    shown += tail;
+    display_.append(std::exchange(shown, QString()), 12);
     tongji(kItemLabel, *section);
     return 0;
 }
