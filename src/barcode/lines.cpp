@@ -46,7 +46,7 @@ std::optional<QString> lineAround(const QString& text, qsizetype p, bool endsInC
     return text.left(p + kLineWindow);
 }
 
-QStringList splitFields(const QString& line, int maxFields) {
+QStringList splitFields(QStringView line, int maxFields) {
     QStringList fields;
     fields.append(QString());
     qsizetype start = 0;  // the text after the leading TAB
@@ -54,7 +54,7 @@ QStringList splitFields(const QString& line, int maxFields) {
     for (qsizetype i = 0; i <= n && fields.size() <= maxFields; ++i) {
         // The TAB put behind the line is the last separator.
         if (i == n || line[i] == u'\t' || line[i] == u'|') {
-            fields.append(line.mid(start, i - start));
+            fields.append(line.mid(start, i - start).toString());
             start = i + 1;
         }
     }

@@ -26,6 +26,6 @@ bool caseBlind(const QString& key);
 // every "|" is a separator and field k is the text between the k-th separator
 // and the next one. Index 0 of the result is unused (empty), so that index k
 // holds field k. At most `maxFields` fields are kept.
-QStringList splitFields(const QString& line, int maxFields = 99);
+QStringList splitFields(QStringView line, int maxFields = 99);
 
 }  // namespace tovrin

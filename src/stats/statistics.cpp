@@ -42,7 +42,7 @@ qsizetype separatorPosition(const QString& date) {
 // The fields of a gathered line framed by TABs: field k is the text between
 // the k-th TAB or "|" and the next one; at most 99 are kept.
 QStringList framedFields(const QString& framed) {
-    return splitFields(framed.size() >= 2 ? framed.mid(1, framed.size() - 2) : QString());
+    return splitFields(framed.size() >= 2 ? QStringView(framed).sliced(1, framed.size() - 2) : QStringView());
 }
 
 // A gathered line framed by TABs, built at its final size.
@@ -321,16 +321,14 @@ QString Statistics::tongji(const QString& label, const QString& section) {
     const QString w = upperSameLength(section + CRLF);
     const QString needle = TAB + upperSameLength(label) + TAB;
 
-    // Item lines: from the CR LF before the label up to the CR LF after it.
-    // Labels on one line share the line's text, and the search for a line's
-    // end is not repeated for the labels before it.
-    std::vector<QString> lines;
+    // Item lines: from the CR LF before the label up to the CR LF after it,
+    // views of the work text rather than copies; the search for a line's end
+    // is not repeated for the labels before it.
+    std::vector<QStringView> lines;
     qsizetype scannedFrom = 0;  // CR LF before this position are known
     qsizetype lastCrLf = -1;
     qsizetype nextCrLf = -1;  // the first CR LF at or after the last label, -1 when none
     bool nextKnown = false;
-    qsizetype cutFrom = -1, cutTo = -1;
-    QString cut;
     for (qsizetype hit = w.indexOf(needle); hit >= 0; hit = w.indexOf(needle, hit + 1)) {
         const qsizetype i = hit + 1;
         for (qsizetype j = i - 2; j >= scannedFrom; --j) {
@@ -347,12 +345,7 @@ QString Statistics::tongji(const QString& label, const QString& section) {
         }
         const qsizetype end = nextCrLf;
         if (end < 0 || end + 2 > i + kItemLineReach) continue;
-        if (start != cutFrom || end != cutTo) {
-            cut = w.mid(start, end - start);
-            cutFrom = start;
-            cutTo = end;
-        }
-        lines.push_back(cut);
+        lines.push_back(QStringView(w).sliced(start, end - start));
     }
 
     prompts_.ok(QStringLiteral(" 温情提示：") + CRLF + QStringLiteral("参与统计的是:") + eyues +
@@ -369,7 +362,7 @@ QString Statistics::tongji(const QString& label, const QString& section) {
     QHash<QString, size_t> groupOf;
     QHash<QString, bool> priceLabels;
     double priceTotal = 0;
-    for (const QString& line : lines) {
+    for (QStringView line : lines) {
         const QStringList fields = splitFields(line);
         const QString itemLabel = fields.value(1);
         if (priceLabels.contains(itemLabel)) {
@@ -424,7 +417,12 @@ QString Statistics::tongji(const QString& label, const QString& section) {
                           pad(QStringLiteral("价格结算的商品应收金额合计:"), 28) + TAB + TAB + TAB +
                           money(priceTotal) + CRLF + pad(QStringLiteral("商品应收金额总计:"), 28) + TAB +
                           TAB + TAB + money(priceTotal + barcodeTotal) + CRLF;
-    display_.setText(display_.text() + block);
+    // The display's text is taken out and let go by the display, so that the
+    // block is appended to it in place.
+    QString text = display_.text();
+    display_.setText(QString());
+    text += block;
+    display_.setText(text);
     display_.setSelStart(display_.length());
     reportBadFields();
     return {};
