@@ -36,6 +36,11 @@ qint64 TextHaystack::lastIndexOf(const QString& needle, qint64 from, qint64 floo
     return -1;
 }
 
+QString TextHaystack::text(qint64 from, qint64 to) {
+    QString cut = text_.mid(from, to - from);
+    return upperCuts_ ? upperSameLength(std::move(cut)) : cut;
+}
+
 FileHaystack::FileHaystack(ByteFile& file)
     : file_(file), size_(file.size() > 0 ? file.size() + 2 : 0), decoder_("GBK") {}
 

@@ -248,7 +248,10 @@ qsizetype Statistics::query2(const QString& key) {
     const QString needle = upperSameLength(key);
     std::vector<QString> lines;
     if (!needle.isEmpty()) {
-        TextHaystack text(upperSameLength(display_.text()));
+        // A key that upper-casing cannot move is searched in the display's
+        // own text; only the lines cut out are upper-cased.
+        const bool blind = caseBlind(needle);
+        TextHaystack text(blind ? display_.text() : upperSameLength(display_.text()), blind);
         lines = keepLastCopies(gatherLines(text, needle));
     }
     const qsizetype n = qsizetype(lines.size());

@@ -9,9 +9,11 @@
 // it can take much time or memory.
 namespace tovrin::workbook_limits {
 
-// The rows and columns of the price table.
+// The rows and columns of the price table; the rows are also the most a
+// worksheet can have, and a worksheet's columns go up to XFD.
 inline constexpr int kMaxRows = 1048576;
 inline constexpr int kTableColumns = 11;
+inline constexpr int kMaxSheetColumns = 16384;
 
 // A cell's text, in characters: the spreadsheet programs' own limit. Texts
 // that a cell gathers from runs or around comments count together.

@@ -22,8 +22,8 @@ namespace {
 
 using Result = SpreadsheetReader::Result;
 
-constexpr int kMaxRows = 1048576;
-constexpr int kMaxColumns = 16384;
+constexpr int kMaxRows = workbook_limits::kMaxRows;
+constexpr int kMaxColumns = workbook_limits::kMaxSheetColumns;
 
 // The relationship types are told by their last part, so that the strict
 // variant of the format (other namespace, same names) reads as well.
