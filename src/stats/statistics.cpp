@@ -257,6 +257,8 @@ qsizetype Statistics::query2(const QString& key) {
     const qsizetype n = qsizetype(lines.size());
     if (detailLines.size() < n + 1) detailLines.resize(n + 1);
     for (qsizetype w = 0; w <= n; ++w) {
+        // The line it replaces is let go first: both can be long.
+        detailLines[w] = QString();
         detailLines[w] = framedLine(w < n ? std::exchange(lines[size_t(w)], QString()) : QString());
     }
     lme = lm = pab = n;
@@ -307,21 +309,28 @@ double Statistics::query5(const QString& key, const QString& journal, const QStr
     }
 
     display_.setText(QString());
-    // Built in one text: the section can be as long as the journal.
+    // The section can be as long as the journal: it goes to the display as it
+    // is, and the goods are counted in one copy of it (with room for the CR
+    // LF put behind it).
     const QString tail = CRLF + CRLF + clock_.dateTimeText() + CRLF + CRLF +
                          QStringLiteral("条码结算的商品数量统计：") + CRLF + CRLF;
-    QString shown;
-    shown.reserve(section->size() + tail.size());
-    shown += *section;
+    const qsizetype length = section->size();
+    QString shown = std::move(*section);
+    section.reset();
     shown += tail;
-    display_.append(std::exchange(shown, QString()), 12);
-    tongji(kItemLabel, *section);
+    display_.append(shown, 12);
+    QString counted;
+    counted.reserve(length + CRLF.size());
+    counted += QStringView(shown).left(length);
+    shown = QString();
+    tongji(kItemLabel, std::move(counted));
     return 0;
 }
 
-QString Statistics::tongji(const QString& label, const QString& section) {
+QString Statistics::tongji(const QString& label, QString section) {
     badFields_ = 0;
-    const QString w = upperSameLength(section + CRLF);
+    section += CRLF;
+    const QString w = upperSameLength(std::move(section));
     const QString needle = TAB + upperSameLength(label) + TAB;
 
     // Item lines: from the CR LF before the label up to the CR LF after it,
