@@ -57,6 +57,8 @@ Form1::Form1(Form1Services services, QWidget* parent) : QWidget(parent), service
     if (!services_.spreadsheets) {
         services_.spreadsheets = (ownSpreadsheets_ = std::make_unique<WorkbookReader>()).get();
     }
+    if (!services_.progress)
+        services_.progress = (ownProgress_ = std::make_unique<QtProgressRunner>(this)).get();
     if (services_.folder.isEmpty()) services_.folder = QCoreApplication::applicationDirPath();
 
     build();
@@ -70,7 +72,8 @@ Form1::Form1(Form1Services services, QWidget* parent) : QWidget(parent), service
     statistics_ = std::make_unique<Statistics>(*this, RichTextBox1Model, *services_.prompts, *services_.files,
                                                *services_.clock, *services_.numbers, services_.folder);
     import_ = std::make_unique<BarcodeImport>(*services_.prompts, *services_.chooser, *services_.spreadsheets,
-                                              *services_.clock, *services_.numbers, services_.folder);
+                                              *services_.clock, *services_.numbers, services_.folder,
+                                              services_.progress);
     connect(Command1_0, &QPushButton::clicked, this, [this] { checkout_->Command1_0_Click(); });
     connect(Command1_1, &QPushButton::clicked, this, [this] { statistics_->Command1_1_Click(); });
     connect(Command2, &QPushButton::clicked, this, [this] { import_->Command2_Click(); });

@@ -15,6 +15,7 @@
 #include "platform/qt/display_view.h"
 #include "platform/qt/gbk_text_files.h"
 #include "platform/qt/qt_file_chooser.h"
+#include "platform/qt/qt_progress.h"
 #include "platform/qt/qt_prompts.h"
 #include "platform/qt/qt_sound.h"
 #include "platform/qt/qt_timer.h"
@@ -35,6 +36,7 @@ struct Form1Services {
     Timer* timer3 = nullptr;
     FileChooser* chooser = nullptr;             // the import's open-file dialog
     SpreadsheetReader* spreadsheets = nullptr;  // reads the chosen workbook
+    ProgressRunner* progress = nullptr;         // runs the import, with its progress dialog
     QString folder;
 };
 
@@ -113,6 +115,7 @@ private:
     std::unique_ptr<QtTimer> ownTimer2_, ownTimer3_;
     std::unique_ptr<QtFileChooser> ownChooser_;
     std::unique_ptr<WorkbookReader> ownSpreadsheets_;
+    std::unique_ptr<QtProgressRunner> ownProgress_;
 
     Form1Services services_;
     std::unique_ptr<Voice> voice_;

@@ -30,10 +30,14 @@ QStringView trimBlanks(QStringView text) {
 // always kept, so an empty sheet gives one line of eleven TABs.
 class TableWriter : public SheetRows {
 public:
-    TableWriter(QSaveFile& out, const NumberFormat& numbers, const Clock& clock)
-        : out_(out), numbers_(numbers), clock_(clock), encoder_("GBK") {}
+    // Rows are told to `progress` every so often; it can stop the writing.
+    static constexpr qint64 kRowsPerReport = 512;
+
+    TableWriter(QSaveFile& out, const NumberFormat& numbers, const Clock& clock, Progress& progress)
+        : out_(out), numbers_(numbers), clock_(clock), progress_(progress), encoder_("GBK") {}
 
     const QString& error() const { return error_; }
+    bool cancelled() const { return cancelled_; }
 
     bool beginSheet(const QString&) override {
         lastRow_ = 0;
@@ -42,6 +46,10 @@ public:
     }
 
     bool row(int number, std::span<const Cell> cells) override {
+        if (++rows_ % kRowsPerReport == 0 && !progress_.advance(rows_)) {
+            cancelled_ = true;
+            return false;
+        }
         if (number <= lastRow_) return stop(QStringLiteral("工作表的行次序不对"));
         while (lastRow_ + 1 < number) {
             if (!write(lastRow_ + 1, blankLine(), false)) return false;
@@ -80,7 +88,10 @@ private:
     QSaveFile& out_;
     const NumberFormat& numbers_;
     const Clock& clock_;
+    Progress& progress_;
     QStringEncoder encoder_;
+    qint64 rows_ = 0;  // rows handed in, of all sheets
+    bool cancelled_ = false;
     QString line_;
     QString error_;
     int lastRow_ = 0;
@@ -90,13 +101,15 @@ private:
 }  // namespace
 
 BarcodeImport::BarcodeImport(Prompts& prompts, FileChooser& chooser, SpreadsheetReader& reader,
-                             const Clock& clock, const NumberFormat& numbers, QString folder)
+                             const Clock& clock, const NumberFormat& numbers, QString folder,
+                             ProgressRunner* runner)
     : prompts_(prompts),
       chooser_(chooser),
       reader_(reader),
       clock_(clock),
       numbers_(numbers),
-      folder_(std::move(folder)) {}
+      folder_(std::move(folder)),
+      runner_(runner ? *runner : inPlace_) {}
 
 std::vector<FileFilter> BarcodeImport::fileFilters() {
     return {
@@ -141,16 +154,30 @@ QString BarcodeImport::qqrs() {
     QSaveFile out(tablePath);
     if (!out.open(QIODevice::WriteOnly)) return cannotWrite(out.errorString());
 
-    TableWriter writer(out, numbers_, clock_);
-    const SpreadsheetReader::Result result = reader_.read(*chosen, kColumns, writer);
+    // The workbook is read off the window's thread; the file is only
+    // touched by the work while it runs.
+    SpreadsheetReader::Result result;
+    bool cancelled = false;
+    QString writeError;
+    runner_.run(QStringLiteral("正在导入 ") + QFileInfo(*chosen).fileName(), [&](Progress& progress) {
+        TableWriter writer(out, numbers_, clock_, progress);
+        result = reader_.read(*chosen, kColumns, writer);
+        cancelled = writer.cancelled();
+        writeError = writer.error();
+    });
+    if (cancelled) {
+        out.cancelWriting();
+        refuse(kCancelled);
+        return {};
+    }
     if (result.status == SpreadsheetReader::Result::Status::Failed) {
         out.cancelWriting();
         refuse(QStringLiteral("无法导入 ") + *chosen + QStringLiteral("：") + result.reason);
         return {};
     }
-    if (result.status == SpreadsheetReader::Result::Status::Stopped || !writer.error().isEmpty()) {
+    if (result.status == SpreadsheetReader::Result::Status::Stopped || !writeError.isEmpty()) {
         out.cancelWriting();
-        return cannotWrite(writer.error());
+        return cannotWrite(writeError);
     }
     if (!out.commit()) return cannotWrite(out.errorString());
     return QStringLiteral("ok");

@@ -6,6 +6,7 @@
 #include "platform/clock.h"
 #include "platform/filechooser.h"
 #include "platform/numbers.h"
+#include "platform/progress.h"
 #include "platform/prompts.h"
 #include "platform/spreadsheet.h"
 
@@ -23,16 +24,20 @@ public:
     static inline const QString kTemplateFile = QStringLiteral("商品条码价格表.xls");
     static constexpr int kColumns = 11;  // A to K
 
+    static inline const QString kCancelled = QStringLiteral("导入已取消。");
+
+    // The workbook is read through `runner`, which shows how far it got and
+    // lets the cashier cancel; without one it is read in place.
     BarcodeImport(Prompts& prompts, FileChooser& chooser, SpreadsheetReader& reader, const Clock& clock,
-                  const NumberFormat& numbers, QString folder);
+                  const NumberFormat& numbers, QString folder, ProgressRunner* runner = nullptr);
 
     // The button "更新条码价格": the question, the import, the success message.
     void Command2_Click();
 
     // Lets the cashier choose a workbook and replaces the table with its rows.
     // "ok" once the table has been replaced; the empty text when the dialog
-    // was cancelled (nothing is shown) or the import failed (a message says
-    // why, and the old table is untouched).
+    // was cancelled (nothing is shown) or the import failed or was cancelled
+    // (a message says why, and the old table is untouched).
     QString qqrs();
 
     // The file types of the dialog, the first one preselected.
@@ -49,6 +54,8 @@ private:
     const Clock& clock_;
     const NumberFormat& numbers_;
     QString folder_;
+    InPlaceRunner inPlace_;
+    ProgressRunner& runner_;
 };
 
 }  // namespace tovrin

@@ -6,9 +6,9 @@ namespace {
 constexpr qsizetype kLineWindow = 720;
 }
 
-QString upperSameLength(const QString& text) {
-    QString out = text;
-    QChar* data = out.data();  // detaches once
+QString upperSameLength(QString text) {
+    QString out = std::move(text);
+    QChar* data = out.data();  // detaches once, unless the text was handed over
     const qsizetype n = out.size();
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = data[i].unicode();
@@ -46,7 +46,7 @@ std::optional<QString> lineAround(const QString& text, qsizetype p, bool endsInC
     return text.left(p + kLineWindow);
 }
 
-QStringList splitFields(const QString& line, int maxFields) {
+QStringList splitFields(QStringView line, int maxFields) {
     QStringList fields;
     fields.append(QString());
     qsizetype start = 0;  // the text after the leading TAB
@@ -54,7 +54,7 @@ QStringList splitFields(const QString& line, int maxFields) {
     for (qsizetype i = 0; i <= n && fields.size() <= maxFields; ++i) {
         // The TAB put behind the line is the last separator.
         if (i == n || line[i] == u'\t' || line[i] == u'|') {
-            fields.append(line.mid(start, i - start));
+            fields.append(line.mid(start, i - start).toString());
             start = i + 1;
         }
     }

@@ -8,7 +8,8 @@ namespace tovrin {
 
 // Upper case that maps every character to one character, so that positions
 // in the upper-cased text are the positions in the original ("ß" stays "ß").
-QString upperSameLength(const QString& text);
+// A text handed over (moved) is upper-cased in place.
+QString upperSameLength(QString text);
 
 // The line around an occurrence at position p (0-based) of a text whose lines
 // end in CR LF: back to the nearest CR at or before p, forward to the first CR
@@ -25,6 +26,6 @@ bool caseBlind(const QString& key);
 // every "|" is a separator and field k is the text between the k-th separator
 // and the next one. Index 0 of the result is unused (empty), so that index k
 // holds field k. At most `maxFields` fields are kept.
-QStringList splitFields(const QString& line, int maxFields = 99);
+QStringList splitFields(QStringView line, int maxFields = 99);
 
 }  // namespace tovrin

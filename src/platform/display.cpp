@@ -25,7 +25,11 @@ void TextModel::setSelLength(qsizetype length) {
 void TextModel::setSelText(const QString& text) {
     const qsizetype at = selStart_;
     const qsizetype removed = selLength_;
-    text_.replace(at, removed, text);
+    if (text_.isEmpty()) {
+        text_ = text;  // shared, not copied: a report's text can be long
+    } else {
+        text_.replace(at, removed, text);
+    }
 
     // Cut the runs around the replaced stretch and put the new run between.
     std::vector<Run> runs;

@@ -14,8 +14,15 @@ constexpr qint64 kLineWindow = 720;
 }  // namespace
 
 qint64 TextHaystack::indexOf(const QString& needle, qint64 from, qint64 limit) {
-    const qint64 hit = text_.indexOf(needle, from);
-    return limit >= 0 && hit >= limit ? -1 : hit;
+    if (limit < 0 || limit > size() || from < 0 || needle.isEmpty()) {
+        const qint64 hit = text_.indexOf(needle, from);
+        return limit >= 0 && hit >= limit ? -1 : hit;
+    }
+    // Only the occurrences that start before the limit are searched for.
+    if (from >= limit) return -1;
+    const qint64 end = std::min(size(), limit + needle.size() - 1);
+    const qint64 hit = QStringView(text_).sliced(from, end - from).indexOf(needle);
+    return hit < 0 ? -1 : from + hit;
 }
 
 qint64 TextHaystack::lastIndexOf(const QString& needle, qint64 from, qint64 floor) {
@@ -30,8 +37,12 @@ qint64 TextHaystack::lastIndexOf(const QString& needle, qint64 from, qint64 floo
     return -1;
 }
 
-FileHaystack::FileHaystack(ByteFile& file)
-    : file_(file), size_(file.size() > 0 ? file.size() + 2 : 0), decoder_("GBK") {}
+QString TextHaystack::text(qint64 from, qint64 to) {
+    QString cut = text_.mid(from, to - from);
+    return upperCuts_ ? upperSameLength(std::move(cut)) : cut;
+}
+
+FileHaystack::FileHaystack(ByteFile& file) : file_(file), size_(file.size() > 0 ? file.size() + 2 : 0) {}
 
 QByteArray FileHaystack::bytes(qint64 from, qint64 to) {
     from = std::clamp<qint64>(from, 0, size_);
@@ -89,16 +100,42 @@ std::vector<QString> gatherLines(Haystack& text, const QString& needle) {
     // line's CR goes no further than the previous occurrence.
     qint64 searchedTo = -1;  // positions up to here are searched
     qint64 lastCr = -1;      // the last CR among them
+    // The line last cut out: the occurrences on one line share its text
+    // rather than each copying it.
+    qint64 cutFrom = -1, cutTo = -1;
+    QString cut;
     for (qint64 p = text.indexOf(needle, 0); p >= 0; p = text.indexOf(needle, p + 1)) {
         const qint64 back = text.lastIndexOf(cr, p, searchedTo + 1);
         if (back >= 0) lastCr = back;
         searchedTo = p;
-        const qint64 start = lastCr >= 0 ? lastCr : 0;
-        const qint64 forward = text.indexOf(cr, p, p + window);
-        const qint64 end = forward >= 0 ? forward + 1 : std::min(text.size(), p + window);
-        const QString before = text.text(start, p);
-        const std::optional<QString> line = lineAround(before + text.text(p, end), before.size());
-        if (line) lines.push_back(*line);
+        // The first CR among the 720 characters from p.
+        qint64 forward = text.indexOf(cr, p, p + window);
+        if (forward >= 0 && text.text(p, forward).size() >= kLineWindow) forward = -1;
+        qint64 from = 0, to = 0;
+        if (lastCr >= 0) {
+            // An occurrence whose line ends too far away does not count.
+            if (forward < 0) continue;
+            from = lastCr;
+            to = std::max(from, forward);
+        } else if (forward >= 0) {
+            to = forward;
+        } else {
+            // On the first line without a CR near: up to 720 characters
+            // from p on.
+            const QString ahead = text.text(p, std::min(text.size(), p + window));
+            lines.push_back(text.text(0, p) + ahead.left(kLineWindow));
+            continue;
+        }
+        if (from != cutFrom || to != cutTo) {
+            // Cut out from the CR on, so that the bytes of a journal are
+            // decoded from a character's start; the CR and the character
+            // after it (the LF) are not part of the line.
+            cut = text.text(from, to);
+            if (lastCr >= 0) cut.remove(0, 2);
+            cutFrom = from;
+            cutTo = to;
+        }
+        lines.push_back(cut);
     }
     return lines;
 }

@@ -31,16 +31,20 @@ public:
 // A text held whole.
 class TextHaystack : public Haystack {
 public:
-    // `text` is the searched text as it stands (already upper-cased).
-    explicit TextHaystack(QString text) : text_(std::move(text)) {}
+    // `text` is the searched text as it stands (already upper-cased), or,
+    // with `upperCuts`, a text whose needles upper-casing leaves in place:
+    // then the texts cut out are upper-cased.
+    explicit TextHaystack(QString text, bool upperCuts = false)
+        : text_(std::move(text)), upperCuts_(upperCuts) {}
     qint64 size() const override { return text_.size(); }
     qint64 indexOf(const QString& needle, qint64 from, qint64 limit = -1) override;
     qint64 lastIndexOf(const QString& needle, qint64 from, qint64 floor = 0) override;
-    QString text(qint64 from, qint64 to) override { return text_.mid(from, to - from); }
+    QString text(qint64 from, qint64 to) override;
     qint64 reach(qint64 characters) const override { return characters; }
 
 private:
     QString text_;
+    bool upperCuts_;
 };
 
 // A GBK journal searched in its bytes and decoded only where text is cut out.
@@ -61,7 +65,6 @@ private:
     QByteArray bytes(qint64 from, qint64 to);
     ByteFile& file_;
     qint64 size_;
-    QStringDecoder decoder_;
 };
 
 // True when a byte search finds a text exactly where a search of the decoded

@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <memory>
+#include <utility>
 
 #include "barcode/lines.h"
 #include "checkout/money.h"
@@ -42,7 +43,17 @@ qsizetype separatorPosition(const QString& date) {
 // The fields of a gathered line framed by TABs: field k is the text between
 // the k-th TAB or "|" and the next one; at most 99 are kept.
 QStringList framedFields(const QString& framed) {
-    return splitFields(framed.size() >= 2 ? framed.mid(1, framed.size() - 2) : QString());
+    return splitFields(framed.size() >= 2 ? QStringView(framed).sliced(1, framed.size() - 2) : QStringView());
+}
+
+// A gathered line framed by TABs, built at its final size.
+QString framedLine(const QString& line) {
+    QString framed;
+    framed.reserve(line.size() + 2);
+    framed += TAB;
+    framed += line;
+    framed += TAB;
+    return framed;
 }
 
 QString removeLeadingBlanks(const QString& text) {
@@ -175,15 +186,22 @@ qsizetype Statistics::query1(const QString& key) {
 
     const qsizetype n = qsizetype(lines.size());
     if (detailLines.size() < n + 1) detailLines.resize(n + 1);
+    // The file's text is built at its final size; each line's own copy is
+    // let go once it is framed.
+    qsizetype length = 4;
+    for (const QString& line : lines) length += line.size() + 4;
     QString content;
+    content.reserve(length + 4);
     for (qsizetype w = 0; w <= n; ++w) {
-        const QString framed = TAB + (w < n ? lines[size_t(w)] : QString()) + TAB;
-        content += framed + CRLF;
+        const QString framed = framedLine(w < n ? std::exchange(lines[size_t(w)], QString()) : QString());
+        content += framed;
+        content += CRLF;
         detailLines[w] = framed;
     }
     content += CRLF + CRLF;
-    unsavedDetail_ = content;
     detailUnsaved_ = !writeWorkFile(kDetailFile, content);
+    // Kept only for when the file could not be written.
+    unsavedDetail_ = detailUnsaved_ ? content : QString();
 
     lme = lm = pab = n;
     return n;
@@ -223,7 +241,8 @@ qsizetype Statistics::query2(const QString& key) {
         if (read.hasContent()) content = read.text;
     }
     if (!content.isEmpty()) {
-        display_.append(content + CRLF, 12);
+        content += CRLF;
+        display_.append(std::exchange(content, QString()), 12);
     } else {
         prompts_.ok(kNoRecords);
     }
@@ -231,12 +250,19 @@ qsizetype Statistics::query2(const QString& key) {
     const QString needle = upperSameLength(key);
     std::vector<QString> lines;
     if (!needle.isEmpty()) {
-        TextHaystack text(upperSameLength(display_.text()));
+        // A key that upper-casing cannot move is searched in the display's
+        // own text; only the lines cut out are upper-cased.
+        const bool blind = caseBlind(needle);
+        TextHaystack text(blind ? display_.text() : upperSameLength(display_.text()), blind);
         lines = keepLastCopies(gatherLines(text, needle));
     }
     const qsizetype n = qsizetype(lines.size());
     if (detailLines.size() < n + 1) detailLines.resize(n + 1);
-    for (qsizetype w = 0; w <= n; ++w) detailLines[w] = TAB + (w < n ? lines[size_t(w)] : QString()) + TAB;
+    for (qsizetype w = 0; w <= n; ++w) {
+        // The line it replaces is let go first: both can be long.
+        detailLines[w] = QString();
+        detailLines[w] = framedLine(w < n ? std::exchange(lines[size_t(w)], QString()) : QString());
+    }
     lme = lm = pab = n;
     return n;
 }
@@ -285,22 +311,38 @@ double Statistics::query5(const QString& key, const QString& journal, const QStr
     }
 
     display_.setText(QString());
-    display_.append(*section + CRLF + CRLF + clock_.dateTimeText() + CRLF + CRLF +
-                        QStringLiteral("条码结算的商品数量统计：") + CRLF + CRLF,
-                    12);
-    tongji(kItemLabel, *section);
+    // The section can be as long as the journal: it goes to the display as it
+    // is, and the goods are counted in one copy of it (with room for the CR
+    // LF put behind it).
+    const QString tail = CRLF + CRLF + clock_.dateTimeText() + CRLF + CRLF +
+                         QStringLiteral("条码结算的商品数量统计：") + CRLF + CRLF;
+    const qsizetype length = section->size();
+    QString shown = std::move(*section);
+    section.reset();
+    shown += tail;
+    display_.append(shown, 12);
+    QString counted;
+    counted.reserve(length + CRLF.size());
+    counted += QStringView(shown).left(length);
+    shown = QString();
+    tongji(kItemLabel, std::move(counted));
     return 0;
 }
 
-QString Statistics::tongji(const QString& label, const QString& section) {
+QString Statistics::tongji(const QString& label, QString section) {
     badFields_ = 0;
-    const QString w = upperSameLength(section + CRLF);
+    section += CRLF;
+    const QString w = upperSameLength(std::move(section));
     const QString needle = TAB + upperSameLength(label) + TAB;
 
-    // Item lines: from the CR LF before the label up to the CR LF after it.
-    std::vector<QString> lines;
+    // Item lines: from the CR LF before the label up to the CR LF after it,
+    // views of the work text rather than copies; the search for a line's end
+    // is not repeated for the labels before it.
+    std::vector<QStringView> lines;
     qsizetype scannedFrom = 0;  // CR LF before this position are known
     qsizetype lastCrLf = -1;
+    qsizetype nextCrLf = -1;  // the first CR LF at or after the last label, -1 when none
+    bool nextKnown = false;
     for (qsizetype hit = w.indexOf(needle); hit >= 0; hit = w.indexOf(needle, hit + 1)) {
         const qsizetype i = hit + 1;
         for (qsizetype j = i - 2; j >= scannedFrom; --j) {
@@ -311,9 +353,13 @@ QString Statistics::tongji(const QString& label, const QString& section) {
         }
         scannedFrom = std::max(scannedFrom, i - 1);
         const qsizetype start = lastCrLf >= 0 ? lastCrLf : 0;
-        const qsizetype end = w.indexOf(CRLF, i);
+        if (!nextKnown || (nextCrLf >= 0 && nextCrLf < i)) {
+            nextCrLf = w.indexOf(CRLF, i);
+            nextKnown = true;
+        }
+        const qsizetype end = nextCrLf;
         if (end < 0 || end + 2 > i + kItemLineReach) continue;
-        lines.push_back(w.mid(start, end - start));
+        lines.push_back(QStringView(w).sliced(start, end - start));
     }
 
     prompts_.ok(QStringLiteral(" 温情提示：") + CRLF + QStringLiteral("参与统计的是:") + eyues +
@@ -330,7 +376,7 @@ QString Statistics::tongji(const QString& label, const QString& section) {
     QHash<QString, size_t> groupOf;
     QHash<QString, bool> priceLabels;
     double priceTotal = 0;
-    for (const QString& line : lines) {
+    for (QStringView line : lines) {
         const QStringList fields = splitFields(line);
         const QString itemLabel = fields.value(1);
         if (priceLabels.contains(itemLabel)) {
@@ -385,7 +431,12 @@ QString Statistics::tongji(const QString& label, const QString& section) {
                           pad(QStringLiteral("价格结算的商品应收金额合计:"), 28) + TAB + TAB + TAB +
                           money(priceTotal) + CRLF + pad(QStringLiteral("商品应收金额总计:"), 28) + TAB +
                           TAB + TAB + money(priceTotal + barcodeTotal) + CRLF;
-    display_.setText(display_.text() + block);
+    // The display's text is taken out and let go by the display, so that the
+    // block is appended to it in place.
+    QString text = display_.text();
+    display_.setText(QString());
+    text += block;
+    display_.setText(text);
     display_.setSelStart(display_.length());
     reportBadFields();
     return {};

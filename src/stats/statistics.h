@@ -60,7 +60,8 @@ public:
     // journal at `path`, up to the end marker.
     double query5(const QString& key, const QString& path, const QString& endMarker);
     // Groups the item lines of the section and writes betweensum.txt.
-    QString tongji(const QString& label, const QString& section);
+    // The section is taken over: it can be as long as the journal.
+    QString tongji(const QString& label, QString section);
 
 private:
     void amountDetail();

@@ -6,7 +6,9 @@ usage: e2e.py INSTALL_DIR ARTIFACT_DIR"""
 
 import os
 import shutil
+import subprocess
 import sys
+import tempfile
 import time
 import traceback
 
@@ -231,8 +233,53 @@ def scenario_scanner_keypad_enter(display, install):
         till.no_box(APP_TITLE)
 
 
+
+def scenario_large_import(display, install, data):
+    """A 500,000-row .xls: the progress dialog shows while it is read; 取消
+    keeps the old table, and then the whole workbook imports."""
+    work = tempfile.mkdtemp(prefix="tovrin-e2e-rows-")
+    try:
+        script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools",
+                              "make_hostile_testdata.py")
+        subprocess.run(["/usr/bin/python3", script, work, "rows.xls=500000"], check=True)
+        rows = os.path.join(work, "rows.xls")
+        with Till(display, program_folder(install)) as till:
+            old = till.file("collector.txt")
+
+            def start():
+                till.press("Command2")
+                till.answer(TITLE, "y")
+                till.wait_window("打开")
+                time.sleep(0.5)
+                till.type(rows)
+                till.keys("Return")
+
+            start()
+            till.wait_window(PROGRESS_TITLE, timeout=20)
+            time.sleep(0.8)
+            display.screenshot("import-progress")
+            till.keys("Escape")  # 取消
+            box = till.answer(TITLE, "Return", shot="import-cancelled")
+            assert box, "no message after cancelling"
+            if till.file("collector.txt") != old:
+                raise AssertionError("cancelling the import changed collector.txt")
+
+            start()
+            till.wait_window(PROGRESS_TITLE, timeout=20)
+            till.wait_gone(PROGRESS_TITLE, timeout=120)
+            till.answer(TITLE, "Return", shot="import-done")  # the table has been updated
+            table = till.file("collector.txt")
+            lines = table.count(b"\r\n")
+            if lines != 500000:
+                raise AssertionError("collector.txt holds %d lines, not 500000" % lines)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+PROGRESS_TITLE = "导入条码价格表"
+
 SCENARIOS = [scenario_one_item, scenario_three_items, scenario_exit_and_restart, scenario_reports,
-             scenario_barcode_sale, scenario_scanner_keypad_enter]
+             scenario_barcode_sale, scenario_scanner_keypad_enter, scenario_large_import]
 
 
 def main():

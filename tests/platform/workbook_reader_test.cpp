@@ -151,6 +151,9 @@ TEST_P(WorkbookReaderBadFile, FailsWithAReason) {
     // Small limits, so that the hostile files stay small.
     XlsxReader::Limits xlsx;
     xlsx.xml.maxUnpackedBytes = 8 << 20;
+    // These files pack far too well as well; the unpack ratio has tests of
+    // its own.
+    xlsx.unpackRatioFloor = qint64(1) << 40;
     WorkbookReader reader({}, xlsx);
     Dump dump;
     const auto result = reader.read(data(QString::fromUtf8(bad.name)), 11, dump);
@@ -170,6 +173,35 @@ INSTANTIATE_TEST_SUITE_P(
                       BadFile{"bad/deep.xlsx", "嵌套"}, BadFile{"bad/long_text.xlsx", "超过 1024 KB"},
                       BadFile{"bad/bomb.xlsx", "超过 8 MB"}, BadFile{"bad/shared_index.xlsx", "共享文字编号"},
                       BadFile{"bad/row_order.xlsx", "次序"}, BadFile{"bad/not_workbook.xlsx", "没有"}));
+
+TEST(WorkbookReader, ACellTextBeyondTheLimitFailsNamingIt) {
+    XlsReader::Limits xls;
+    xls.maxCellChars = 5;
+    XlsxReader::Limits xlsx;
+    xlsx.maxCellChars = 5;
+    WorkbookReader reader(xls, xlsx);
+    for (const QString& name : {QStringLiteral("goods.xls"), QStringLiteral("goods.xlsx")}) {
+        SCOPED_TRACE(name.toStdString());
+        Dump dump;
+        const auto result = reader.read(data(name), 11, dump);
+        ASSERT_EQ(result.status, SpreadsheetReader::Result::Status::Failed);
+        EXPECT_TRUE(result.reason.contains(QStringLiteral("单元格的文字超过 5 个字")))
+            << result.reason.toStdString();
+    }
+}
+
+TEST(WorkbookReader, APartPackedFarTooWellIsRefused) {
+    // goods.xlsx packs its parts well, but not two hundredfold: with the
+    // ratio at 1 it is refused, by default it imports.
+    XlsxReader::Limits xlsx;
+    xlsx.maxUnpackRatio = 1;
+    xlsx.unpackRatioFloor = 0;
+    Dump dump;
+    const auto refused = WorkbookReader({}, xlsx).read(data(QStringLiteral("goods.xlsx")), 11, dump);
+    ASSERT_EQ(refused.status, SpreadsheetReader::Result::Status::Failed);
+    EXPECT_TRUE(refused.reason.contains(QStringLiteral("压缩比超过 1 倍"))) << refused.reason.toStdString();
+    EXPECT_TRUE(WorkbookReader().read(data(QStringLiteral("goods.xlsx")), 11, dump).isDone());
+}
 
 TEST(WorkbookReader, SharedStringsBeyondTheLimitFail) {
     XlsReader::Limits xls;

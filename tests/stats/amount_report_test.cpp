@@ -140,6 +140,22 @@ TEST_F(AmountReport, PeriodKeyWithItsTerminatorSelectsTheLines) {
     }
 }
 
+TEST_F(AmountReport, ALongLineFullOfDayKeysIsReportedOnceByTheLineRule) {
+    // A line of 2,000,000 characters with today's key every 100: only the
+    // keys within 720 characters of its end count, and they all give the
+    // same line, reported once.
+    const QString first = sale(QStringLiteral("2018-5-12 9:00:00"));
+    const QString last = sale(QStringLiteral("2018-5-12 18:00:00"));
+    QString piece = QStringLiteral("2018-5-12 9:30:00\t0\t|\t1\t|\t1\t|\t1\t|\t0\t");
+    piece += QString(100 - piece.size(), u'.');
+    const QString longLine = piece.repeated(20000);
+    journal({first, longLine, last});
+    run(true);
+    EXPECT_EQ(files.bytes(QStringLiteral("betweenp.txt")), detailFile({first, longLine, last}));
+    EXPECT_EQ(stats.lme, 3);
+    EXPECT_EQ(form.caption(), QStringLiteral("Tovrin 找零     3   "));
+}
+
 TEST_F(AmountReport, IdenticalLinesAreReportedOnceAtTheLastCopy) {
     const QString a = sale(QStringLiteral("2018-5-12 9:00:00"));
     const QString b = sale(QStringLiteral("2018-5-12 9:30:00"), QStringLiteral("0"), QStringLiteral("10"),

@@ -11,6 +11,7 @@
 
 #include "platform/clock.h"
 #include "platform/form.h"
+#include "platform/progress.h"
 #include "platform/prompts.h"
 #include "platform/qt/gbk_text_files.h"
 #include "platform/sound.h"
@@ -52,6 +53,27 @@ public:
 
 private:
     QDateTime now_ = QDateTime(QDate(2018, 5, 12), QTime(9, 5, 7));
+};
+
+// Runs the work in place and records what it told; it cancels the work once
+// it has told `cancelAt` rows (never when negative).
+class FakeProgressRunner : public ProgressRunner {
+public:
+    void run(const QString& what, const std::function<void(Progress&)>& work) override {
+        struct Told : Progress {
+            FakeProgressRunner& runner;
+            explicit Told(FakeProgressRunner& r) : runner(r) {}
+            bool advance(qint64 rows) override {
+                runner.told.push_back(rows);
+                return runner.cancelAt < 0 || rows < runner.cancelAt;
+            }
+        } told(*this);
+        runs << what;
+        work(told);
+    }
+    qint64 cancelAt = -1;
+    QStringList runs;
+    std::vector<qint64> told;
 };
 
 // A timer the test ticks by hand.

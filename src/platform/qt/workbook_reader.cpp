@@ -28,13 +28,9 @@ SpreadsheetReader::Result WorkbookReader::read(const QString& path, int columns,
         if (file.size() > kMaxXlsBytes) {
             return Result::failed(QStringLiteral("文件超过 %1 MB，太大了").arg(kMaxXlsBytes >> 20));
         }
-        // Read, not mapped: a file that shrinks while it is read must not
-        // bring the program down.
-        const QByteArray bytes = file.readAll();
-        if (bytes.size() != file.size()) {
-            return Result::failed(QStringLiteral("无法读取文件（%1）").arg(file.errorString()));
-        }
-        return xls_.read(bytes, columns, rows);
+        // Read, not mapped, a window at a time: a file that shrinks while it
+        // is read must not bring the program down.
+        return xls_.read(file, columns, rows);
     }
     if (info.suffix().compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0) {
         return csv_.read(file, info.completeBaseName(), columns, rows);

@@ -14,8 +14,8 @@ namespace tovrin {
 // is read as comma-separated values.
 class WorkbookReader : public SpreadsheetReader {
 public:
-    // A .xls file is read into memory whole; larger files are refused.
-    static constexpr qint64 kMaxXlsBytes = qint64(128) << 20;
+    // Larger .xls files are refused.
+    static constexpr qint64 kMaxXlsBytes = workbook_limits::kMaxXlsBytes;
 
     WorkbookReader() = default;
     WorkbookReader(const XlsReader::Limits& xls, const XlsxReader::Limits& xlsx) : xls_(xls), xlsx_(xlsx) {}

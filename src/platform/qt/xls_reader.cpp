@@ -1,9 +1,13 @@
 #include "platform/qt/xls_reader.h"
 
+#include <QBuffer>
 #include <QHash>
+#include <QSet>
 #include <QStringDecoder>
 #include <QtEndian>
 #include <bit>
+#include <cstring>
+#include <limits>
 #include <map>
 #include <optional>
 #include <vector>
@@ -37,30 +41,107 @@ struct DirectoryEntry {
     quint64 size = 0;
 };
 
+// A stream of the compound file, read a window of sectors at a time: its
+// memory does not grow with the stream. A small stream (in the mini stream)
+// is held whole; it is shorter than the cut-off of 4096 bytes.
+class StreamReader {
+public:
+    static constexpr qint64 kWindow = qint64(256) << 10;
+
+    StreamReader() = default;
+    StreamReader(QIODevice& file, qint64 sectorSize, std::vector<quint32> sectors, qint64 size)
+        : file_(&file), sectorSize_(sectorSize), sectors_(std::move(sectors)), size_(size) {}
+    explicit StreamReader(QByteArray bytes) : size_(bytes.size()), window_(std::move(bytes)) {}
+
+    qint64 size() const { return size_; }
+    // The `n` bytes at `pos` into `out`; false when they run past the end of
+    // the stream or the file could not be read.
+    bool read(qint64 pos, char* out, qint64 n) {
+        if (pos < 0 || n < 0 || pos + n > size_) return false;
+        while (n > 0) {
+            if (pos < windowStart_ || pos >= windowStart_ + window_.size()) {
+                if (!load(pos)) return false;
+            }
+            const qint64 take = std::min<qint64>(n, windowStart_ + window_.size() - pos);
+            std::memcpy(out, window_.constData() + (pos - windowStart_), size_t(take));
+            out += take;
+            pos += take;
+            n -= take;
+        }
+        return true;
+    }
+
+private:
+    // Reads the window that begins with the sector holding `pos`; runs of
+    // consecutive sectors are read at once.
+    bool load(qint64 pos) {
+        if (!file_) return false;
+        const qint64 first = pos / sectorSize_;
+        windowStart_ = first * sectorSize_;
+        const qint64 length = std::min<qint64>(kWindow, size_ - windowStart_);
+        window_.resize(length);
+        qint64 done = 0;
+        for (qint64 k = first; done < length;) {
+            qint64 run = 1;
+            while (done + run * sectorSize_ < length &&
+                   sectors_[size_t(k + run)] == sectors_[size_t(k)] + run)
+                ++run;
+            const qint64 bytes = std::min<qint64>(run * sectorSize_, length - done);
+            if (!file_->seek((qint64(sectors_[size_t(k)]) + 1) * sectorSize_) ||
+                file_->read(window_.data() + done, bytes) != bytes) {
+                window_.clear();
+                return false;
+            }
+            done += bytes;
+            k += run;
+        }
+        return true;
+    }
+
+    QIODevice* file_ = nullptr;
+    qint64 sectorSize_ = 512;
+    std::vector<quint32> sectors_;
+    qint64 size_ = 0;
+    QByteArray window_;
+    qint64 windowStart_ = 0;
+};
+
+// The compound file (OLE2 structured storage) that holds the workbook
+// stream, read from the file as needed: the header, the allocation tables
+// and the directory are held, the streams are not.
 class CompoundFile {
 public:
-    explicit CompoundFile(QByteArrayView file) : file_(file) {}
+    explicit CompoundFile(QIODevice& file) : file_(file), fileSize_(file.size()) {}
 
     std::optional<QString> open();
     const DirectoryEntry* find(QStringView name) const;
-    std::optional<QString> readStream(const DirectoryEntry& entry, QByteArray& out);
+    std::optional<QString> openStream(const DirectoryEntry& entry, StreamReader& out);
 
 private:
     std::optional<QString> chain(quint32 start, const std::vector<quint32>& table, qint64 maxLength,
                                  std::vector<quint32>& out) const;
-    std::optional<QString> readRegular(quint32 start, quint64 size, QByteArray& out) const;
+    // The sectors of a regular stream, each of them checked to lie in the file.
+    std::optional<QString> regularSectors(quint32 start, quint64 size, std::vector<quint32>& out) const;
+    bool readSector(quint32 id, char* out);
 
-    QByteArrayView file_;
+    QIODevice& file_;
+    qint64 fileSize_;
     qint64 sectorSize_ = 512;
     qint64 sectorCount_ = 0;
     bool version4_ = false;
     quint32 miniCutoff_ = 4096;
     quint32 firstMiniFat_ = kEndOfChain;
     std::vector<quint32> fat_;
-    std::vector<quint32> miniFat_;
+    // The root and the streams the reader looks for; other entries are
+    // passed over.
     std::vector<DirectoryEntry> entries_;
-    std::optional<QByteArray> miniStream_;
 };
+
+bool CompoundFile::readSector(quint32 id, char* out) {
+    const qint64 offset = (qint64(id) + 1) * sectorSize_;
+    return offset + sectorSize_ <= fileSize_ && file_.seek(offset) &&
+           file_.read(out, sectorSize_) == sectorSize_;
+}
 
 std::optional<QString> CompoundFile::chain(quint32 start, const std::vector<quint32>& table, qint64 maxLength,
                                            std::vector<quint32>& out) const {
@@ -73,32 +154,28 @@ std::optional<QString> CompoundFile::chain(quint32 start, const std::vector<quin
     return std::nullopt;
 }
 
-std::optional<QString> CompoundFile::readRegular(quint32 start, quint64 size, QByteArray& out) const {
-    std::vector<quint32> sectors;
-    if (auto e = chain(start, fat_, sectorCount_, sectors)) return e;
-    if (size > quint64(sectors.size()) * quint64(sectorSize_)) return QStringLiteral("数据流不完整");
-    out.clear();
-    out.reserve(qsizetype(size));
-    for (quint32 id : sectors) {
-        if (quint64(out.size()) >= size) break;
-        const qint64 offset = (qint64(id) + 1) * sectorSize_;
-        if (offset >= file_.size()) return QStringLiteral("扇区超出文件末尾");
-        const qint64 take = std::min<qint64>({sectorSize_, file_.size() - offset, qint64(size) - out.size()});
-        out.append(file_.data() + offset, take);
+std::optional<QString> CompoundFile::regularSectors(quint32 start, quint64 size,
+                                                    std::vector<quint32>& out) const {
+    if (auto e = chain(start, fat_, sectorCount_, out)) return e;
+    if (size > quint64(out.size()) * quint64(sectorSize_)) return QStringLiteral("数据流不完整");
+    out.resize(size_t((size + quint64(sectorSize_) - 1) / quint64(sectorSize_)));
+    for (quint32 id : out) {
+        if ((qint64(id) + 1) * sectorSize_ >= fileSize_) return QStringLiteral("扇区超出文件末尾");
     }
-    if (quint64(out.size()) < size) return QStringLiteral("数据流不完整");
     return std::nullopt;
 }
 
 std::optional<QString> CompoundFile::open() {
-    const char* h = file_.data();
+    QByteArray header(512, '\0');
+    if (!file_.seek(0) || file_.read(header.data(), 512) != 512) return QStringLiteral("文件太短");
+    const char* h = header.constData();
     const int shift = u16(h + 0x1E);
     if (shift != 9 && shift != 12) return QStringLiteral("扇区大小无效");
     if (u16(h + 0x20) != 6) return QStringLiteral("小扇区大小无效");
     sectorSize_ = qint64(1) << shift;
     version4_ = shift == 12;
-    if (file_.size() <= sectorSize_) return QStringLiteral("文件太短");
-    sectorCount_ = (file_.size() - sectorSize_ + sectorSize_ - 1) / sectorSize_;
+    if (fileSize_ <= sectorSize_) return QStringLiteral("文件太短");
+    sectorCount_ = (fileSize_ - sectorSize_ + sectorSize_ - 1) / sectorSize_;
     const qint64 perSector = sectorSize_ / 4;
 
     // The sectors of the allocation table: 109 in the header, the rest in a
@@ -110,11 +187,12 @@ std::optional<QString> CompoundFile::open() {
         if (id == kFreeSector) break;
         fatList.push_back(id);
     }
+    QByteArray sector(sectorSize_, '\0');
     quint32 difat = u32(h + 0x44);
     for (qint64 hops = 0; qint64(fatList.size()) < fatSectors && difat < kFirstSpecialSector; ++hops) {
         if (hops >= sectorCount_ || difat >= sectorCount_) return QStringLiteral("分配表目录无效");
-        if ((qint64(difat) + 2) * sectorSize_ > file_.size()) return QStringLiteral("分配表目录超出文件末尾");
-        const char* s = h + (qint64(difat) + 1) * sectorSize_;
+        if (!readSector(difat, sector.data())) return QStringLiteral("分配表目录超出文件末尾");
+        const char* s = sector.constData();
         for (qint64 i = 0; i < perSector - 1 && qint64(fatList.size()) < fatSectors; ++i) {
             const quint32 id = u32(s + 4 * i);
             if (id != kFreeSector) fatList.push_back(id);
@@ -124,30 +202,34 @@ std::optional<QString> CompoundFile::open() {
     if (fatList.empty()) return QStringLiteral("没有分配表");
     fat_.reserve(fatList.size() * size_t(perSector));
     for (quint32 id : fatList) {
-        const qint64 offset = (qint64(id) + 1) * sectorSize_;
-        if (id >= sectorCount_ || offset + sectorSize_ > file_.size())
-            return QStringLiteral("分配表超出文件末尾");
-        for (qint64 i = 0; i < perSector; ++i) fat_.push_back(u32(h + offset + 4 * i));
+        if (id >= sectorCount_ || !readSector(id, sector.data())) return QStringLiteral("分配表超出文件末尾");
+        for (qint64 i = 0; i < perSector; ++i) fat_.push_back(u32(sector.constData() + 4 * i));
     }
 
-    QByteArray directory;
     std::vector<quint32> dirSectors;
     if (auto e = chain(u32(h + 0x30), fat_, sectorCount_, dirSectors)) return e;
-    if (auto e = readRegular(u32(h + 0x30), quint64(dirSectors.size()) * quint64(sectorSize_), directory))
-        return e;
-    for (qsizetype at = 0; at + 128 <= directory.size(); at += 128) {
-        const char* d = directory.constData() + at;
-        DirectoryEntry entry;
-        const int nameBytes = std::min<int>(u16(d + 0x40), 64);
-        for (int i = 0; i + 1 < nameBytes; i += 2) {
-            const char16_t c = u16(d + i);
-            if (c == 0) break;
-            entry.name += QChar(c);
+    bool first = true;
+    for (quint32 id : dirSectors) {
+        if (!readSector(id, sector.data())) return QStringLiteral("扇区超出文件末尾");
+        for (qsizetype at = 0; at + 128 <= sector.size(); at += 128) {
+            const char* d = sector.constData() + at;
+            DirectoryEntry entry;
+            const int nameBytes = std::min<int>(u16(d + 0x40), 64);
+            for (int i = 0; i + 1 < nameBytes; i += 2) {
+                const char16_t c = u16(d + i);
+                if (c == 0) break;
+                entry.name += QChar(c);
+            }
+            entry.type = quint8(d[0x42]);
+            entry.start = u32(d + 0x74);
+            entry.size = version4_ ? qFromLittleEndian<quint64>(d + 0x78) : u32(d + 0x78);
+            const bool wanted =
+                entry.type == 2 && (entry.name.compare(u"Workbook", Qt::CaseInsensitive) == 0 ||
+                                    entry.name.compare(u"Book", Qt::CaseInsensitive) == 0 ||
+                                    entry.name.compare(u"EncryptedPackage", Qt::CaseInsensitive) == 0);
+            if (first || wanted) entries_.push_back(entry);
+            first = false;
         }
-        entry.type = quint8(d[0x42]);
-        entry.start = u32(d + 0x74);
-        entry.size = version4_ ? qFromLittleEndian<quint64>(d + 0x78) : u32(d + 0x78);
-        entries_.push_back(entry);
     }
     if (entries_.empty() || entries_[0].type != 5) return QStringLiteral("没有根目录");
 
@@ -157,42 +239,57 @@ std::optional<QString> CompoundFile::open() {
 }
 
 const DirectoryEntry* CompoundFile::find(QStringView name) const {
-    for (const DirectoryEntry& e : entries_) {
+    for (size_t i = 1; i < entries_.size(); ++i) {
+        const DirectoryEntry& e = entries_[i];
         if (e.type == 2 && e.name.compare(name, Qt::CaseInsensitive) == 0) return &e;
     }
     return nullptr;
 }
 
-std::optional<QString> CompoundFile::readStream(const DirectoryEntry& entry, QByteArray& out) {
-    if (entry.size > quint64(file_.size())) return QStringLiteral("数据流长度超出文件");
-    out.clear();
-    if (entry.size == 0) return std::nullopt;
-    if (entry.size >= miniCutoff_) return readRegular(entry.start, entry.size, out);
-
-    // A small stream lies in 64-byte sectors of the root's mini stream.
-    if (!miniStream_) {
-        QByteArray mini;
-        const DirectoryEntry& root = entries_[0];
-        if (root.size > quint64(file_.size())) return QStringLiteral("小扇区流长度超出文件");
-        if (auto e = readRegular(root.start, root.size, mini)) return e;
-        QByteArray table;
+std::optional<QString> CompoundFile::openStream(const DirectoryEntry& entry, StreamReader& out) {
+    if (entry.size > quint64(fileSize_)) return QStringLiteral("数据流长度超出文件");
+    if (entry.size == 0) {
+        out = StreamReader(QByteArray());
+        return std::nullopt;
+    }
+    if (entry.size >= miniCutoff_) {
         std::vector<quint32> sectors;
-        if (auto e = chain(firstMiniFat_, fat_, sectorCount_, sectors)) return e;
-        if (auto e = readRegular(firstMiniFat_, quint64(sectors.size()) * quint64(sectorSize_), table))
-            return e;
-        for (qsizetype i = 0; i + 4 <= table.size(); i += 4) miniFat_.push_back(u32(table.constData() + i));
-        miniStream_ = mini;
+        if (auto e = regularSectors(entry.start, entry.size, sectors)) return e;
+        out = StreamReader(file_, sectorSize_, std::move(sectors), qint64(entry.size));
+        return std::nullopt;
     }
-    std::vector<quint32> sectors;
-    if (auto e = chain(entry.start, miniFat_, miniStream_->size() / 64 + 1, sectors)) return e;
-    out.clear();
-    for (quint32 id : sectors) {
-        if (quint64(out.size()) >= entry.size) break;
+
+    // A small stream lies in 64-byte sectors of the root's mini stream; only
+    // the mini sectors it uses are read.
+    if (entry.size > 65536) return QStringLiteral("小扇区流长度无效");
+    const DirectoryEntry& root = entries_[0];
+    if (root.size > quint64(fileSize_)) return QStringLiteral("小扇区流长度超出文件");
+    std::vector<quint32> rootSectors;
+    if (auto e = regularSectors(root.start, root.size, rootSectors)) return e;
+    StreamReader mini(file_, sectorSize_, std::move(rootSectors), qint64(root.size));
+    std::vector<quint32> tableSectors;
+    if (auto e = chain(firstMiniFat_, fat_, sectorCount_, tableSectors)) return e;
+    StreamReader table(file_, sectorSize_, tableSectors, qint64(tableSectors.size()) * sectorSize_);
+    for (quint32 id : tableSectors) {
+        if ((qint64(id) + 1) * sectorSize_ >= fileSize_) return QStringLiteral("扇区超出文件末尾");
+    }
+    QByteArray bytes;
+    qint64 hops = 0;
+    for (quint32 id = entry.start; quint64(bytes.size()) < entry.size; ++hops) {
         const qint64 offset = qint64(id) * 64;
-        if (offset + 64 > miniStream_->size()) return QStringLiteral("小扇区超出范围");
-        out.append(miniStream_->constData() + offset, std::min<qint64>(64, qint64(entry.size) - out.size()));
+        if (id >= kFirstSpecialSector || offset + 64 > mini.size()) return QStringLiteral("小扇区超出范围");
+        if (hops > 1024) return QStringLiteral("扇区链成环");
+        char piece[64];
+        if (!mini.read(offset, piece, 64)) return QStringLiteral("数据流不完整");
+        bytes.append(piece, std::min<qint64>(64, qint64(entry.size) - bytes.size()));
+        char next[4];
+        if (quint64(bytes.size()) < entry.size) {
+            if (!table.read(qint64(id) * 4, next, 4)) return QStringLiteral("小扇区编号超出范围");
+            id = u32(next);
+            if (id == kEndOfChain) return QStringLiteral("数据流不完整");
+        }
     }
-    if (quint64(out.size()) < entry.size) return QStringLiteral("数据流不完整");
+    out = StreamReader(std::move(bytes));
     return std::nullopt;
 }
 
@@ -226,54 +323,62 @@ struct Record {
     QByteArrayView data;
 };
 
+// The records of the workbook stream, read one at a time. A record's data
+// stays valid until the next record is read.
 class Records {
 public:
-    explicit Records(QByteArrayView stream) : stream_(stream) {}
-    void seek(qsizetype at) { pos_ = at; }
+    explicit Records(StreamReader& stream) : stream_(stream) {}
+    void seek(qint64 at) { pos_ = at; }
     bool truncated() const { return truncated_; }
     // The next record; false at the end of the stream or when the record
     // runs past it (truncated() tells).
     bool next(Record& r) {
+        char head[4];
         if (pos_ + 4 > stream_.size()) return false;
-        const quint16 type = u16(stream_.data() + pos_);
-        const quint16 length = u16(stream_.data() + pos_ + 2);
-        if (pos_ + 4 + length > stream_.size()) {
-            truncated_ = true;
-            return false;
-        }
-        r = {type, stream_.sliced(pos_ + 4, length)};
+        if (!stream_.read(pos_, head, 4)) return fail();
+        const quint16 type = u16(head);
+        const quint16 length = u16(head + 2);
+        if (pos_ + 4 + length > stream_.size()) return fail();
+        body_.resize(length);
+        if (length > 0 && !stream_.read(pos_ + 4, body_.data(), length)) return fail();
+        r = {type, QByteArrayView(body_)};
         pos_ += 4 + length;
         return true;
     }
-    // The bodies of the CONTINUE records that follow, taken from the stream.
-    void continuations(std::vector<QByteArrayView>& parts) {
-        while (pos_ + 4 <= stream_.size() && u16(stream_.data() + pos_) == kContinue) {
-            Record r;
-            if (!next(r)) return;
-            parts.push_back(r.data);
-        }
+    // The body of the CONTINUE record that follows, if one does, into `out`.
+    bool continuation(QByteArray& out) {
+        char head[2];
+        if (pos_ + 4 > stream_.size() || !stream_.read(pos_, head, 2) || u16(head) != kContinue) return false;
+        Record r;
+        if (!next(r)) return false;
+        std::swap(out, body_);
+        return true;
     }
 
 private:
-    QByteArrayView stream_;
-    qsizetype pos_ = 0;
+    bool fail() {
+        truncated_ = true;
+        return false;
+    }
+
+    StreamReader& stream_;
+    qint64 pos_ = 0;
+    QByteArray body_;
     bool truncated_ = false;
 };
 
-// A record body with its CONTINUE records, read across their boundaries.
+// A record body with its CONTINUE records, read across their boundaries; the
+// CONTINUE records are taken from `more` as the reading reaches them.
 // Characters of a string that goes on in the next record are preceded there
 // by a new option byte, which says whether they are 8 or 16 bits wide.
 class Segments {
 public:
-    explicit Segments(std::vector<QByteArrayView> parts) : parts_(std::move(parts)) {}
+    Segments(QByteArrayView first, Records* more) : part_(first.toByteArray()), more_(more) {}
 
-    bool atEnd() {
-        settle();
-        return part_ >= parts_.size();
-    }
+    bool atEnd() { return !settle(); }
     bool byte(quint8& out) {
         if (atEnd()) return false;
-        out = quint8(parts_[part_][pos_++]);
+        out = quint8(part_[pos_++]);
         return true;
     }
     bool word(quint16& out) {
@@ -291,7 +396,7 @@ public:
     bool skip(quint64 count) {
         while (count > 0) {
             if (atEnd()) return false;
-            const qsizetype take = qsizetype(std::min<quint64>(count, quint64(parts_[part_].size() - pos_)));
+            const qsizetype take = qsizetype(std::min<quint64>(count, quint64(part_.size() - pos_)));
             pos_ += take;
             count -= quint64(take);
         }
@@ -300,15 +405,13 @@ public:
     bool characters(int count, bool wide, QString& out) {
         out.reserve(out.size() + count);
         while (count > 0) {
-            if (pos_ >= parts_[part_].size()) {
+            if (pos_ >= part_.size()) {
                 quint8 option = 0;
-                if (part_ + 1 >= parts_.size()) return false;
-                ++part_;
-                pos_ = 0;
+                if (!nextPart()) return false;
                 if (!byte(option)) return false;
                 wide = option & 0x01;
             }
-            const QByteArrayView here = parts_[part_].sliced(pos_);
+            const QByteArrayView here = QByteArrayView(part_).sliced(pos_);
             if (wide) {
                 const qsizetype n = std::min<qsizetype>(count, here.size() / 2);
                 if (n == 0) return false;
@@ -347,16 +450,22 @@ public:
     }
 
 private:
-    void settle() {
-        while (part_ < parts_.size() && pos_ >= parts_[part_].size()) {
-            ++part_;
-            pos_ = 0;
+    bool nextPart() {
+        if (!more_ || !more_->continuation(part_)) return false;
+        pos_ = 0;
+        return true;
+    }
+    // Moves past the parts read to their end; false when nothing is left.
+    bool settle() {
+        while (pos_ >= part_.size()) {
+            if (!nextPart()) return false;
         }
+        return true;
     }
 
-    std::vector<QByteArrayView> parts_;
-    size_t part_ = 0;
+    QByteArray part_;
     qsizetype pos_ = 0;
+    Records* more_;
 };
 
 QByteArray codePageName(int codePage) {
@@ -390,9 +499,25 @@ struct SheetInfo {
     quint32 offset = 0;
 };
 
+bool isCellRecord(quint16 type) {
+    switch (type) {
+        case kNumber:
+        case kRk:
+        case kMulRk:
+        case kLabelSst:
+        case kLabel:
+        case kRString:
+        case kBoolErr:
+        case kFormula:
+            return true;
+        default:
+            return false;
+    }
+}
+
 class Workbook {
 public:
-    Workbook(QByteArrayView stream, int columns, const XlsReader::Limits& limits)
+    Workbook(StreamReader& stream, int columns, const XlsReader::Limits& limits)
         : stream_(stream),
           columns_(columns),
           shared_(limits.maxSharedChars, limits.maxSharedStrings),
@@ -403,7 +528,10 @@ public:
 private:
     Result readGlobals();
     Result readSheet(const SheetInfo& sheet, SheetRows& rows);
-    Result readSharedStrings(std::vector<QByteArrayView> parts);
+    // Whether the sheet's cells come row by row, as the spreadsheet programs
+    // write them: then each row is handed on once the next one begins.
+    bool rowsInOrder(const SheetInfo& sheet);
+    Result readSharedStrings(Segments& s);
     // A string of a BIFF5 record: 8 or 16 bit count, bytes in the code page.
     bool byteString(QByteArrayView data, bool shortCount, QString& out);
     bool readString(QByteArrayView data, bool shortCount, QString& out);
@@ -412,8 +540,12 @@ private:
         if (!isDate(xf)) return Cell::ofNumber(value);
         return Cell::ofDate(date1904_ ? value + 1462 : value);
     }
+    QString tooLong() const {
+        return QStringLiteral("单元格的文字超过 %1 个字（电子表格一个单元格最多 %1 个字）")
+            .arg(limits_.maxCellChars);
+    }
 
-    QByteArrayView stream_;
+    StreamReader& stream_;
     int columns_;
     bool biff8_ = true;
     bool date1904_ = false;
@@ -437,17 +569,19 @@ bool Workbook::byteString(QByteArrayView data, bool shortCount, QString& out) {
 
 bool Workbook::readString(QByteArrayView data, bool shortCount, QString& out) {
     if (!biff8_) return byteString(data, shortCount, out);
-    Segments s({data});
+    Segments s(data, nullptr);
     return s.unicodeString(shortCount, out);
 }
 
-Result Workbook::readSharedStrings(std::vector<QByteArrayView> parts) {
-    Segments s(std::move(parts));
+Result Workbook::readSharedStrings(Segments& s) {
     quint32 total = 0, unique = 0;
     if (!s.dword(total) || !s.dword(unique)) return damaged(QStringLiteral("共享文字表太短"));
     QString text;
     for (quint32 i = 0; i < unique && !s.atEnd(); ++i) {
         if (!s.unicodeString(false, text)) return damaged(QStringLiteral("共享文字表不完整"));
+        if (text.size() > limits_.maxCellChars) {
+            return Result::failed(QStringLiteral("第 %1 条共享文字：").arg(i + 1) + tooLong());
+        }
         if (!shared_.add(text)) {
             return Result::failed(QStringLiteral("共享文字太多（超过 %1 条或 %2 M 个字）")
                                       .arg(limits_.maxSharedStrings)
@@ -475,6 +609,9 @@ Result Workbook::readGlobals() {
 
     QHash<int, QString> formats;
     std::vector<quint16> xfFormats;
+    // The place of every sheet named so far, worksheet or not: each sheet's
+    // place is read once.
+    QSet<quint32> places;
     while (records.next(r)) {
         const QByteArrayView d = r.data;
         switch (r.type) {
@@ -510,6 +647,15 @@ Result Workbook::readGlobals() {
                 if (d.size() < 7) return damaged(QStringLiteral("工作表记录太短"));
                 SheetInfo sheet;
                 sheet.offset = u32(d.data());
+                if (places.size() >= limits_.maxSheets) {
+                    return Result::failed(
+                        QStringLiteral("工作簿的工作表超过 %1 个，不像是商品表").arg(limits_.maxSheets));
+                }
+                if (places.contains(sheet.offset)) {
+                    return damaged(
+                        QStringLiteral("几个工作表记录指向同一个工作表（位置 %1）").arg(sheet.offset));
+                }
+                places.insert(sheet.offset);
                 if (!readString(d.sliced(6), true, sheet.name))
                     return damaged(QStringLiteral("工作表名称无效"));
                 if (quint8(d[5]) == 0) sheets_.push_back(sheet);  // worksheets only
@@ -517,10 +663,9 @@ Result Workbook::readGlobals() {
             }
             case kSst: {
                 if (!biff8_) break;
-                std::vector<QByteArrayView> parts{d};
-                records.continuations(parts);
-                Result s = readSharedStrings(std::move(parts));
-                if (!s.isDone()) return s;
+                Segments s(d, &records);
+                Result strings = readSharedStrings(s);
+                if (!strings.isDone()) return strings;
                 break;
             }
             default:
@@ -528,6 +673,26 @@ Result Workbook::readGlobals() {
         }
     }
     return damaged(QStringLiteral("工作簿记录不完整"));
+}
+
+bool Workbook::rowsInOrder(const SheetInfo& sheet) {
+    Records records(stream_);
+    records.seek(sheet.offset);
+    Record r;
+    int depth = 0;
+    int last = -1;
+    while (records.next(r)) {
+        if (r.type == kBof) {
+            ++depth;
+        } else if (r.type == kEof) {
+            if (--depth <= 0) return true;
+        } else if (depth == 1 && isCellRecord(r.type) && r.data.size() >= 2) {
+            const int row = u16(r.data.data());
+            if (row < last) return false;
+            last = row;
+        }
+    }
+    return true;
 }
 
 Result Workbook::readSheet(const SheetInfo& sheet, SheetRows& rows) {
@@ -541,12 +706,46 @@ Result Workbook::readSheet(const SheetInfo& sheet, SheetRows& rows) {
         return fail(QStringLiteral("找不到工作表的开头"));
     }
 
+    // Rows in order are handed on as soon as the next row begins; other
+    // sheets are gathered whole (at most 65,536 rows, their texts bounded)
+    // and handed on in row order at their end.
+    const bool ordered = rowsInOrder(sheet);
     std::map<int, std::vector<Cell>> grid;  // row (0-based) → cells A, B, ...
+    qsizetype heldChars = 0;
+    bool begun = false;
+    Result halt = Result::stopped();
+    const auto begin = [&] {
+        if (!begun && !rows.beginSheet(sheet.name)) return false;
+        begun = true;
+        return true;
+    };
+    // Hands on the gathered rows before `limit`.
+    const auto handOn = [&](int limit) {
+        if (!begin()) return false;
+        while (!grid.empty() && grid.begin()->first < limit) {
+            auto node = grid.extract(grid.begin());
+            bool any = false;
+            for (const Cell& c : node.mapped()) any = any || c.kind != Cell::Kind::Empty;
+            if (any && !rows.row(node.key() + 1, node.mapped())) return false;
+        }
+        return true;
+    };
+    if (ordered && !begin()) return Result::stopped();
     const auto put = [&](int row, int column, Cell cell) {
-        if (column >= columns_) return;
+        if (column >= columns_) return true;
+        if (ordered && !grid.empty() && row > grid.begin()->first && !handOn(row)) return false;
+        if (!ordered) {
+            heldChars += cell.text.size();
+            if (heldChars > limits_.maxUnorderedChars) {
+                halt = fail(QStringLiteral("单元格不是按行存放的，文字又超过 %1 M 个字，无法排序")
+                                .arg(limits_.maxUnorderedChars >> 20));
+                return false;
+            }
+        }
         std::vector<Cell>& cells = grid[row];
         if (cells.empty()) cells.resize(size_t(columns_));
         cells[size_t(column)] = std::move(cell);
+        return true;
     };
     // A formula whose text result follows in a STRING record.
     bool pendingString = false;
@@ -569,7 +768,7 @@ Result Workbook::readSheet(const SheetInfo& sheet, SheetRows& rows) {
         switch (r.type) {
             case kNumber:
                 if (d.size() < 14) return fail(QStringLiteral("数字记录太短"));
-                put(u16(p), u16(p + 2), numberCell(u16(p + 4), f64(p + 6)));
+                if (!put(u16(p), u16(p + 2), numberCell(u16(p + 4), f64(p + 6)))) return halt;
                 break;
             case kRk:
             case kMulRk: {
@@ -584,7 +783,7 @@ Result Workbook::readSheet(const SheetInfo& sheet, SheetRows& rows) {
                     double value = (rk & 0x02) ? double(qint32(rk) >> 2)
                                                : std::bit_cast<double>(quint64(rk & 0xFFFFFFFCu) << 32);
                     if (rk & 0x01) value /= 100;
-                    put(row, first + int(i), numberCell(u16(at), value));
+                    if (!put(row, first + int(i), numberCell(u16(at), value))) return halt;
                 }
                 break;
             }
@@ -592,7 +791,7 @@ Result Workbook::readSheet(const SheetInfo& sheet, SheetRows& rows) {
                 if (d.size() < 10) return fail(QStringLiteral("文字记录太短"));
                 const quint32 index = u32(p + 6);
                 if (!shared_.contains(index)) return fail(QStringLiteral("共享文字编号 %1 无效").arg(index));
-                put(u16(p), u16(p + 2), Cell::ofText(shared_.at(index)));
+                if (!put(u16(p), u16(p + 2), Cell::ofText(shared_.at(index)))) return halt;
                 break;
             }
             case kLabel:
@@ -600,56 +799,60 @@ Result Workbook::readSheet(const SheetInfo& sheet, SheetRows& rows) {
                 QString text;
                 if (d.size() < 8 || !readString(d.sliced(6), false, text))
                     return fail(QStringLiteral("文字记录无效"));
-                put(u16(p), u16(p + 2), Cell::ofText(text));
+                if (text.size() > limits_.maxCellChars) return fail(tooLong());
+                if (!put(u16(p), u16(p + 2), Cell::ofText(text))) return halt;
                 break;
             }
             case kBoolErr: {
                 if (d.size() < 8) return fail(QStringLiteral("逻辑值记录太短"));
                 const quint8 value = quint8(p[6]);
-                put(u16(p), u16(p + 2), p[7] ? Cell::ofError(errorText(value)) : Cell::ofBoolean(value != 0));
+                if (!put(u16(p), u16(p + 2),
+                         p[7] ? Cell::ofError(errorText(value)) : Cell::ofBoolean(value != 0)))
+                    return halt;
                 break;
             }
             case kFormula: {
                 if (d.size() < 14) return fail(QStringLiteral("公式记录太短"));
                 const int row = u16(p), column = u16(p + 2);
                 pendingString = false;
+                Cell cell;
                 if (u16(p + 12) != 0xFFFF) {
-                    put(row, column, numberCell(u16(p + 4), f64(p + 6)));
-                    break;
+                    cell = numberCell(u16(p + 4), f64(p + 6));
+                } else {
+                    switch (quint8(p[6])) {
+                        case 0:  // the text follows in a STRING record
+                            cell = Cell::ofText({});
+                            pendingString = true;
+                            pendingRow = row;
+                            pendingColumn = column;
+                            break;
+                        case 1:
+                            cell = Cell::ofBoolean(p[8] != 0);
+                            break;
+                        case 2:
+                            cell = Cell::ofError(errorText(quint8(p[8])));
+                            break;
+                        default:
+                            cell = Cell::ofText({});
+                            break;
+                    }
                 }
-                switch (quint8(p[6])) {
-                    case 0:  // the text follows in a STRING record
-                        put(row, column, Cell::ofText({}));
-                        pendingString = true;
-                        pendingRow = row;
-                        pendingColumn = column;
-                        break;
-                    case 1:
-                        put(row, column, Cell::ofBoolean(p[8] != 0));
-                        break;
-                    case 2:
-                        put(row, column, Cell::ofError(errorText(quint8(p[8]))));
-                        break;
-                    default:
-                        put(row, column, Cell::ofText({}));
-                        break;
-                }
+                if (!put(row, column, std::move(cell))) return halt;
                 break;
             }
             case kString: {
                 if (!pendingString) break;
-                std::vector<QByteArrayView> parts{d};
-                records.continuations(parts);
                 QString text;
                 bool ok = false;
                 if (biff8_) {
-                    Segments s(std::move(parts));
+                    Segments s(d, &records);
                     ok = s.unicodeString(false, text);
                 } else {
                     ok = byteString(d, false, text);
                 }
                 if (!ok) return fail(QStringLiteral("公式的文字结果无效"));
-                put(pendingRow, pendingColumn, Cell::ofText(text));
+                if (text.size() > limits_.maxCellChars) return fail(tooLong());
+                if (!put(pendingRow, pendingColumn, Cell::ofText(text))) return halt;
                 pendingString = false;
                 break;
             }
@@ -659,12 +862,7 @@ Result Workbook::readSheet(const SheetInfo& sheet, SheetRows& rows) {
     }
     if (!ended) return fail(records.truncated() ? QStringLiteral("记录不完整") : QStringLiteral("没有结尾"));
 
-    if (!rows.beginSheet(sheet.name)) return Result::stopped();
-    for (const auto& [row, cells] : grid) {
-        bool any = false;
-        for (const Cell& c : cells) any = any || c.kind != Cell::Kind::Empty;
-        if (any && !rows.row(row + 1, cells)) return Result::stopped();
-    }
+    if (!handOn(std::numeric_limits<int>::max())) return Result::stopped();
     if (!rows.endSheet()) return Result::stopped();
     return Result::done();
 }
@@ -682,9 +880,9 @@ Result Workbook::read(SheetRows& rows) {
 
 }  // namespace
 
-SpreadsheetReader::Result XlsReader::read(QByteArrayView file, int columns, SheetRows& rows) const {
+SpreadsheetReader::Result XlsReader::read(QIODevice& file, int columns, SheetRows& rows) const {
     static const QByteArray kSignature = QByteArray::fromHex("D0CF11E0A1B11AE1");
-    if (file.size() < 512 || !file.startsWith(kSignature)) {
+    if (file.size() < 512 || !file.seek(0) || file.peek(8) != kSignature) {
         return Result::failed(QStringLiteral("文件不是 Excel 97-2003 工作簿"));
     }
     CompoundFile compound(file);
@@ -697,10 +895,17 @@ SpreadsheetReader::Result XlsReader::read(QByteArrayView file, int columns, Shee
         }
         return Result::failed(QStringLiteral("文件里没有 Excel 工作簿"));
     }
-    QByteArray stream;
-    if (auto e = compound.readStream(*entry, stream)) return damaged(*e);
+    StreamReader stream;
+    if (auto e = compound.openStream(*entry, stream)) return damaged(*e);
     Workbook workbook(stream, columns, limits_);
     return workbook.read(rows);
+}
+
+SpreadsheetReader::Result XlsReader::read(QByteArrayView file, int columns, SheetRows& rows) const {
+    QByteArray bytes = QByteArray::fromRawData(file.data(), file.size());
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return read(buffer, columns, rows);
 }
 
 }  // namespace tovrin

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArrayView>
+#include <QIODevice>
 
+#include "platform/qt/workbook_limits.h"
 #include "platform/spreadsheet.h"
 
 namespace tovrin {
@@ -14,14 +16,20 @@ namespace tovrin {
 class XlsReader {
 public:
     struct Limits {
-        qsizetype maxSharedChars = qsizetype(32) << 20;
-        qsizetype maxSharedStrings = qsizetype(4) << 20;
+        qsizetype maxSharedChars = workbook_limits::kMaxSharedChars;
+        qsizetype maxSharedStrings = workbook_limits::kMaxSharedStrings;
+        qsizetype maxCellChars = workbook_limits::kMaxCellChars;
+        int maxSheets = workbook_limits::kMaxSheets;
+        qsizetype maxUnorderedChars = workbook_limits::kMaxUnorderedChars;
     };
 
     XlsReader() = default;
     explicit XlsReader(const Limits& limits) : limits_(limits) {}
 
-    // `file` is the whole .xls file.
+    // Reads the .xls file open on `file`, a window of sectors at a time: the
+    // file is not held in memory.
+    SpreadsheetReader::Result read(QIODevice& file, int columns, SheetRows& rows) const;
+    // The same for a whole .xls file in memory.
     SpreadsheetReader::Result read(QByteArrayView file, int columns, SheetRows& rows) const;
 
 private:

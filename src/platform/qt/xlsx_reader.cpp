@@ -22,8 +22,8 @@ namespace {
 
 using Result = SpreadsheetReader::Result;
 
-constexpr int kMaxRows = 1048576;
-constexpr int kMaxColumns = 16384;
+constexpr int kMaxRows = workbook_limits::kMaxRows;
+constexpr int kMaxColumns = workbook_limits::kMaxSheetColumns;
 
 // The relationship types are told by their last part, so that the strict
 // variant of the format (other namespace, same names) reads as well.
@@ -98,6 +98,13 @@ int columnOf(QStringView ref) {
     return column;
 }
 
+// The letters of a column number (1 = "A").
+QString columnName(int column) {
+    QString out;
+    for (; column > 0; column = (column - 1) / 26) out.prepend(QChar(u'A' + (column - 1) % 26));
+    return out;
+}
+
 std::optional<int> toInt(QStringView text) {
     bool ok = false;
     const int value = text.toInt(&ok);
@@ -105,31 +112,50 @@ std::optional<int> toInt(QStringView text) {
     return value;
 }
 
+// The escapes make a text longer in the XML than in the cell: at most this
+// many times.
+constexpr qsizetype kEscapeWidth = 7;
+
 // The text of a shared or inline string: its <t> elements, also those of its
 // runs, but not the phonetic guide (<rPh>). Reads to the end of the element
-// the reader stands on.
-QString richText(QXmlStreamReader& x) {
-    QString out;
+// the reader stands on; false, and the reading stopped, as soon as the text
+// grows longer than `maxChars`.
+bool richText(QXmlStreamReader& x, qsizetype maxChars, QString& out) {
+    out.clear();
     int depth = 1;
+    int textDepth = 0;  // the depth of the <t> element the reader is in, 0 outside
     while (depth > 0 && !x.atEnd()) {
         switch (x.readNext()) {
             case QXmlStreamReader::StartElement:
-                if (x.name() == u"t") {
-                    out += x.readElementText();
+                if (textDepth != 0) {
+                    x.raiseError(QStringLiteral("<t> holds an element"));
                 } else if (x.name() == u"rPh") {
                     x.skipCurrentElement();
                 } else {
                     ++depth;
+                    if (x.name() == u"t") textDepth = depth;
                 }
                 break;
             case QXmlStreamReader::EndElement:
+                if (depth == textDepth) textDepth = 0;
                 --depth;
+                break;
+            case QXmlStreamReader::Characters:
+                if (textDepth != 0) {
+                    out += x.text();
+                    if (out.size() > maxChars * kEscapeWidth) return false;
+                }
                 break;
             default:
                 break;
         }
     }
-    return decodeEscapes(out);
+    out = decodeEscapes(std::move(out));
+    return out.size() <= maxChars;
+}
+
+QString cellTooLong(qsizetype maxChars) {
+    return QStringLiteral("单元格的文字超过 %1 个字（电子表格一个单元格最多 %1 个字）").arg(maxChars);
 }
 
 // Serial day number (day 0 = 1899-12-30) of an ISO 8601 date or date-time.
@@ -241,7 +267,7 @@ Result damaged(const QString& what) { return Result::failed(QStringLiteral("文�
 class Archive {
 public:
     Archive(std::unique_ptr<QIODevice> device, const QHash<QString, QString>& entries,
-            const XmlLimits& limits, std::atomic<qint64>& unpacked)
+            const XlsxReader::Limits& limits, std::atomic<qint64>& unpacked)
         : device_(std::move(device)),
           zip_(device_.get()),
           entries_(entries),
@@ -253,20 +279,22 @@ public:
 
     // Reads one part with `body`; a missing part is no error when `optional`.
     // Namespaces are resolved only when `namespaces` is set: elements and
-    // attributes are otherwise matched by their local names.
+    // attributes are otherwise matched by their local names. A part that
+    // unpacks to more than `maxBytes`, or to far more than the packed bytes
+    // read for it, is refused as soon as it does.
     template <typename Body>
-    Result readPart(const QString& part, bool optional, bool namespaces, Body&& body);
+    Result readPart(const QString& part, qint64 maxBytes, bool optional, bool namespaces, Body&& body);
 
 private:
     std::unique_ptr<QIODevice> device_;
     QuaZip zip_;
     const QHash<QString, QString>& entries_;
-    const XmlLimits& limits_;
+    const XlsxReader::Limits& limits_;
     std::atomic<qint64>& unpacked_;
 };
 
 template <typename Body>
-Result Archive::readPart(const QString& part, bool optional, bool namespaces, Body&& body) {
+Result Archive::readPart(const QString& part, qint64 maxBytes, bool optional, bool namespaces, Body&& body) {
     const auto entry = entries_.constFind(part.toLower());
     if (entry == entries_.constEnd()) {
         if (optional) return Result::done();
@@ -277,7 +305,10 @@ Result Archive::readPart(const QString& part, bool optional, bool namespaces, Bo
     if (!file.open(QIODevice::ReadOnly)) {
         return Result::failed(QStringLiteral("无法解压 %1（文件可能已加密或损坏）").arg(part));
     }
-    XmlGuard guard(file, limits_, unpacked_);
+    // The sizes the archive gives are not believed: the bytes are counted
+    // as they are unpacked, and so are the packed bytes read for them.
+    XmlGuard guard(file, limits_.xml, unpacked_, maxBytes);
+    guard.watchRatio(*device_, limits_.maxUnpackRatio, limits_.unpackRatioFloor);
     QXmlStreamReader x(&guard);
     x.setNamespaceProcessing(namespaces);
     Result result = body(x);
@@ -341,7 +372,7 @@ private:
 
 Result Package::readRelationships(const QString& part, QHash<QString, Relationship>& out) {
     const QString base = part.section(QStringLiteral("_rels/"), 0, 0);
-    return main_->readPart(part, true, false, [&](QXmlStreamReader& x) {
+    return main_->readPart(part, limits_.maxOtherPartBytes, true, false, [&](QXmlStreamReader& x) {
         while (!x.atEnd()) {
             if (x.readNext() != QXmlStreamReader::StartElement || x.name() != u"Relationship") continue;
             const QXmlStreamAttributes a = x.attributes();
@@ -361,7 +392,7 @@ Result Package::readWorkbook(const QString& part, std::vector<SheetEntry>& sheet
     if (!r.isDone()) return r;
 
     std::vector<std::pair<QString, QString>> listed;  // name, relationship id
-    r = main_->readPart(part, false, true, [&](QXmlStreamReader& x) {
+    r = main_->readPart(part, limits_.maxOtherPartBytes, false, true, [&](QXmlStreamReader& x) {
         while (!x.atEnd()) {
             if (x.readNext() != QXmlStreamReader::StartElement) continue;
             const QXmlStreamAttributes a = x.attributes();
@@ -397,7 +428,7 @@ Result Package::readWorkbook(const QString& part, std::vector<SheetEntry>& sheet
 Result Package::readStyles(const QString& part) {
     QHash<int, QString> custom;
     std::vector<int> formats;
-    Result r = main_->readPart(part, true, false, [&](QXmlStreamReader& x) {
+    Result r = main_->readPart(part, limits_.maxOtherPartBytes, true, false, [&](QXmlStreamReader& x) {
         bool inCellXfs = false;
         while (!x.atEnd()) {
             const auto token = x.readNext();
@@ -426,11 +457,17 @@ Result Package::readStyles(const QString& part) {
 }
 
 Result Package::readSharedStrings(Archive& archive, const QString& part) {
-    return archive.readPart(part, true, false, [&](QXmlStreamReader& x) {
+    QString text;
+    return archive.readPart(part, limits_.maxSharedBytes, true, false, [&](QXmlStreamReader& x) {
         while (!x.atEnd()) {
             if (x.readNext() != QXmlStreamReader::StartElement || x.name() != u"si") continue;
             if (stopShared_) return Result::stopped();
-            if (!shared_.add(richText(x))) {
+            if (!richText(x, limits_.maxCellChars, text)) {
+                if (x.hasError()) break;
+                return Result::failed(QStringLiteral("第 %1 条共享文字：").arg(shared_.size() + 1) +
+                                      cellTooLong(limits_.maxCellChars));
+            }
+            if (!shared_.add(text)) {
                 return Result::failed(QStringLiteral("共享文字太多（超过 %1 条或 %2 M 个字）")
                                           .arg(limits_.maxSharedStrings)
                                           .arg(limits_.maxSharedChars >> 20));
@@ -463,6 +500,10 @@ Result Package::readCell(QXmlStreamReader& x, ParsedRow& row, int& column, QStri
         if (a.hasAttribute(QLatin1String("s"))) style = toInt(a.value(QLatin1String("s")));
     }
     column = at;
+    const auto tooLong = [&] {
+        return Result::failed(QStringLiteral("单元格 %1%2：").arg(columnName(at)).arg(row.number) +
+                              cellTooLong(limits_.maxCellChars));
+    };
 
     // The value's text is gathered in a buffer kept from cell to cell
     // (resize, unlike clear, keeps its memory).
@@ -478,12 +519,13 @@ Result Package::readCell(QXmlStreamReader& x, ParsedRow& row, int& column, QStri
             while (!x.atEnd() && x.readNext() != QXmlStreamReader::EndElement) {
                 if (x.isCharacters()) {
                     value += x.text();
+                    if (value.size() > limits_.maxCellChars * kEscapeWidth) return tooLong();
                 } else if (x.isStartElement()) {
                     x.raiseError(QStringLiteral("<v> holds an element"));
                 }
             }
         } else if (x.name() == u"is") {
-            inlineText = richText(x);
+            if (!richText(x, limits_.maxCellChars, inlineText) && !x.hasError()) return tooLong();
             hasInline = true;
         } else {
             x.skipCurrentElement();
@@ -505,7 +547,9 @@ Result Package::readCell(QXmlStreamReader& x, ParsedRow& row, int& column, QStri
         cell = Cell::ofText({});
         row.shared[size_t(at - 1)] = index;
     } else if (type == CellType::Formula) {
-        cell = Cell::ofText(decodeEscapes(value));
+        QString text = decodeEscapes(value);
+        if (text.size() > limits_.maxCellChars) return tooLong();
+        cell = Cell::ofText(std::move(text));
     } else if (type == CellType::Boolean) {
         cell = Cell::ofBoolean(v != u"0" && v.compare(u"false", Qt::CaseInsensitive) != 0);
     } else if (type == CellType::Error) {
@@ -532,7 +576,7 @@ Result Package::parseSheet(Archive& archive, const SheetEntry& sheet, RowPipe& p
     row.cells.resize(size_t(columns_));
     row.shared.assign(size_t(columns_), -1);
     QString value;
-    Result r = archive.readPart(sheet.part, false, false, [&](QXmlStreamReader& x) {
+    Result r = archive.readPart(sheet.part, limits_.maxSheetBytes, false, false, [&](QXmlStreamReader& x) {
         bool inRow = false;
         int column = 0;
         while (!x.atEnd()) {
@@ -615,7 +659,7 @@ Result Package::readSheet(Archive& archive, const SheetEntry& sheet, SheetRows& 
 }
 
 Result Package::read(SheetRows& rows) {
-    main_ = std::make_unique<Archive>(open_(), entries_, limits_.xml, unpacked_);
+    main_ = std::make_unique<Archive>(open_(), entries_, limits_, unpacked_);
     if (!main_->open())
         return Result::failed(QStringLiteral("文件不是有效的 .xlsx 工作簿（无法打开压缩包）"));
     QuaZip& zip = main_->zip();
@@ -644,7 +688,7 @@ Result Package::read(SheetRows& rows) {
 
     // The sheets are unpacked through a second opening of the file, so that
     // the shared strings can be read from the first one meanwhile.
-    Archive sheetArchive(open_(), entries_, limits_.xml, unpacked_);
+    Archive sheetArchive(open_(), entries_, limits_, unpacked_);
     if (!sheetArchive.open()) return Result::failed(QStringLiteral("无法再次打开文件"));
     if (!sharedPart.isEmpty()) {
         sharedReady_ = false;

@@ -18,10 +18,16 @@ class XlsxReader {
 public:
     struct Limits {
         XmlLimits xml;
-        qsizetype maxSharedChars = qsizetype(32) << 20;
-        qsizetype maxSharedStrings = qsizetype(4) << 20;
-        int maxEntries = 20000;
-        int maxStyles = 1 << 20;
+        qsizetype maxSharedChars = workbook_limits::kMaxSharedChars;
+        qsizetype maxSharedStrings = workbook_limits::kMaxSharedStrings;
+        int maxEntries = workbook_limits::kMaxZipEntries;
+        int maxStyles = workbook_limits::kMaxStyles;
+        qsizetype maxCellChars = workbook_limits::kMaxCellChars;
+        qint64 maxSheetBytes = workbook_limits::kMaxSheetXmlBytes;
+        qint64 maxSharedBytes = workbook_limits::kMaxSharedXmlBytes;
+        qint64 maxOtherPartBytes = workbook_limits::kMaxOtherPartBytes;
+        qint64 maxUnpackRatio = workbook_limits::kMaxUnpackRatio;
+        qint64 unpackRatioFloor = workbook_limits::kUnpackRatioFloorBytes;
     };
 
     XlsxReader() = default;

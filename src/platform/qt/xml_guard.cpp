@@ -19,8 +19,8 @@ const QByteArray kCDataStart = QByteArrayLiteral("[CDATA[");
 
 }  // namespace
 
-XmlGuard::XmlGuard(QIODevice& source, const XmlLimits& limits, std::atomic<qint64>& unpacked)
-    : source_(source), limits_(limits), unpacked_(unpacked) {
+XmlGuard::XmlGuard(QIODevice& source, const XmlLimits& limits, std::atomic<qint64>& unpacked, qint64 maxBytes)
+    : source_(source), limits_(limits), unpacked_(unpacked), maxBytes_(maxBytes) {
     open(QIODevice::ReadOnly);
 }
 
@@ -40,6 +40,23 @@ qint64 XmlGuard::readData(char* data, qint64 maxSize) {
     if (unpacked_.fetch_add(got) + got > limits_.maxUnpackedBytes) {
         fail(QStringLiteral("解压后的内容超过 %1 MB，不像是商品表").arg(limits_.maxUnpackedBytes >> 20));
         return -1;
+    }
+    read_ += got;
+    if (maxBytes_ >= 0 && read_ > maxBytes_) {
+        fail(QStringLiteral("解压后超过 %1 MB 的上限，不像是商品表").arg(maxBytes_ >> 20));
+        return -1;
+    }
+    if (packed_ && read_ > floor_) {
+        // The archive reads the packed bytes ahead of the unpacking, so
+        // those read so far are at least those unpacked.
+        const qint64 packed = packed_->pos() - packedStart_;
+        if (read_ / ratio_ > packed) {
+            fail(QStringLiteral("压缩比超过 %1 倍（%2 KB 解压成 %3 MB），像是压缩炸弹")
+                     .arg(ratio_)
+                     .arg(packed >> 10)
+                     .arg(read_ >> 20));
+            return -1;
+        }
     }
     if (!scan(data, got)) return -1;
     return got;

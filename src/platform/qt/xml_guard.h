@@ -4,6 +4,8 @@
 #include <QString>
 #include <atomic>
 
+#include "platform/qt/workbook_limits.h"
+
 namespace tovrin {
 
 // Bounds on the XML of one workbook: the bytes unpacked from all its parts
@@ -11,9 +13,9 @@ namespace tovrin {
 // comment) and the nesting depth. QXmlStreamReader holds a whole token in
 // memory, so these bounds are what keep a hostile file from taking gigabytes.
 struct XmlLimits {
-    qint64 maxUnpackedBytes = qint64(1) << 30;
-    qint64 maxTokenBytes = qint64(1) << 20;
-    int maxDepth = 128;
+    qint64 maxUnpackedBytes = workbook_limits::kMaxUnpackedBytes;
+    qint64 maxTokenBytes = workbook_limits::kMaxXmlTokenBytes;
+    int maxDepth = workbook_limits::kMaxXmlDepth;
 };
 
 // Hands the bytes of a source device to an XML reader and stops with an
@@ -22,10 +24,20 @@ struct XmlLimits {
 class XmlGuard : public QIODevice {
 public:
     // `unpacked` counts the bytes of all parts of the workbook read so far,
-    // by any thread.
-    XmlGuard(QIODevice& source, const XmlLimits& limits, std::atomic<qint64>& unpacked);
+    // by any thread; `maxBytes` bounds those of this part (-1: no bound of
+    // its own).
+    XmlGuard(QIODevice& source, const XmlLimits& limits, std::atomic<qint64>& unpacked, qint64 maxBytes = -1);
 
     bool isSequential() const override { return true; }
+    // Also stops once the part has unpacked to more than `floor` bytes and
+    // to more than `ratio` times the bytes read from `packed` (the archive's
+    // file) since now.
+    void watchRatio(const QIODevice& packed, qint64 ratio, qint64 floor) {
+        packed_ = &packed;
+        packedStart_ = packed.pos();
+        ratio_ = ratio;
+        floor_ = floor;
+    }
     // Empty while the limits hold; otherwise why reading stopped.
     const QString& violation() const { return violation_; }
 
@@ -41,6 +53,12 @@ private:
     QIODevice& source_;
     const XmlLimits& limits_;
     std::atomic<qint64>& unpacked_;
+    qint64 maxBytes_;
+    qint64 read_ = 0;
+    const QIODevice* packed_ = nullptr;
+    qint64 packedStart_ = 0;
+    qint64 ratio_ = 0;
+    qint64 floor_ = 0;
     QString violation_;
 
     State state_ = State::Text;
