@@ -3,23 +3,14 @@
 // repaint of the view, the report's own work without a view, and the memory
 // the shown report takes. The report is checked to be the month's and the
 // view to show exactly the model's text. Offscreen platform by default.
-#include <unistd.h>
-
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QRegularExpression>
-#include <QStringEncoder>
 #include <QTemporaryDir>
-#include <cmath>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <deque>
-#include <fstream>
-#include <string>
 
-#include "checkout/journal.h"
 #include "checkout/money.h"
 #include "platform/display.h"
 #include "platform/numbers.h"
@@ -27,6 +18,9 @@
 #include "platform/qt/gbk_text_files.h"
 #include "stats/periods.h"
 #include "stats/statistics.h"
+#include "support/fakes.h"
+#include "support/journals.h"
+#include "support/memory.h"
 
 namespace {
 
@@ -35,33 +29,7 @@ using namespace tovrin;
 const QDate kToday(2018, 11, 30);
 constexpr int kSalesPerDay = 300;
 
-class AnsweringPrompts : public Prompts {
-public:
-    void ok(const QString& text, const QString&) override { oks.append(text); }
-    bool yesNo(const QString&, const QString&) override {
-        const bool a = !answers.empty() && answers.front();
-        if (!answers.empty()) answers.pop_front();
-        return a;
-    }
-    std::deque<bool> answers;
-    QStringList oks;
-};
-
-class Caption : public FormControls {
-public:
-    QString text(Box) const override { return {}; }
-    void setText(Box, const QString&) override {}
-    QString caption() const override { return {}; }
-    void setCaption(const QString&) override {}
-    QString command3Caption() const override { return {}; }
-    void setCommand3Caption(const QString&) override {}
-    void setText2FontSize(double) override {}
-};
-
-class FixedClock : public tovrin::Clock {
-public:
-    QDateTime now() const override { return QDateTime(kToday, QTime(21, 30, 0)); }
-};
+const bench::FixedClock kClock(QDateTime(kToday, QTime(21, 30, 0)));
 
 [[noreturn]] void fail(const QString& why) {
     std::fprintf(stderr, "display bench FAILED: %s\n", qPrintable(why));
@@ -71,87 +39,24 @@ public:
 // The block journal of the month and of the day before it, as the checkout
 // writes it.
 void generate(const QString& path) {
-    QFile blocks(path);
-    if (!blocks.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!bench::writeJournals(QDate(kToday.year(), kToday.month(), 1).addDays(-1), kToday, kSalesPerDay,
+                              path))
         fail(QStringLiteral("cannot write ") + path);
-    const NumberFormat numbers;
-    const FixedClock clock;
-    const QStringList goods = {QStringLiteral("纯牛奶250ml"), QStringLiteral("矿泉水"),
-                               QStringLiteral("方便面"),      QStringLiteral("可乐"),
-                               QStringLiteral("面包"),        QStringLiteral("鸡蛋"),
-                               QStringLiteral("食用油5L"),    QStringLiteral("大米10kg"),
-                               QStringLiteral("酱油"),        QStringLiteral("洗衣粉")};
-    const QString CRLF = QStringLiteral("\r\n");
-    QStringEncoder encoder("GBK");
-    unsigned seed = 1;
-    auto next = [&seed] {
-        seed = seed * 1103515245u + 12345u;
-        return (seed >> 16) & 0x7fff;
-    };
-    for (QDate day = QDate(kToday.year(), kToday.month(), 1).addDays(-1); day <= kToday;
-         day = day.addDays(1)) {
-        QString blockText;
-        for (int s = 0; s < kSalesPerDay; ++s) {
-            const QString dt = clock.format(QDateTime(day, QTime(8, 0).addSecs(s * 144 + int(next() % 100))));
-            QString items;
-            double total = 0, discount = 0, quantity = 0;
-            for (int i = 0; i < 3; ++i) {
-                const int g = int(next() % 200);
-                const double price = 1 + g % 37 + (g % 4) * 0.25;
-                const double qty = 1 + next() % 3;
-                const double itemDiscount = (next() % 5 == 0) ? 0.5 : 0;
-                total += price * qty;
-                discount += itemDiscount;
-                quantity += qty;
-                QString name = goods[g % goods.size()] + QString::number(g / goods.size());
-                items += records::itemLine({tiaozhen(name, 39), wct(itemDiscount, numbers, true),
-                                            wct(price * qty, numbers, true), wct(qty, numbers, true),
-                                            QStringLiteral("69012345%1").arg(g, 5, 10, QLatin1Char('0'))},
-                                           true) +
-                         CRLF;
-            }
-            blockText += records::blockHead(dt, wct(total - discount, numbers, true), QStringLiteral("3"),
-                                            wct(discount, numbers, true), wct(total, numbers, true),
-                                            numbers.plain(quantity)) +
-                         items + CRLF + CRLF;
-        }
-        blocks.write(encoder.encode(blockText));
-    }
-}
-
-double residentMb() {
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0, resident = 0;
-    statm >> pages >> resident;
-    return resident * double(sysconf(_SC_PAGESIZE)) / 1048576.0;
-}
-void resetPeak() {
-    std::ofstream clear("/proc/self/clear_refs");
-    clear << "5";
-}
-double peakMb() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
-    }
-    return -1;
 }
 
 QString dayKey(const QDate& day) {
-    return FixedClock().format(QDateTime(day, QTime(12, 0))).section(QLatin1Char(' '), 0, 0);
+    return kClock.format(QDateTime(day, QTime(12, 0))).section(QLatin1Char(' '), 0, 0);
 }
 
 // The month's goods report into the model; checks it is that report.
 void runReport(TextModel& display, const QString& folder) {
-    AnsweringPrompts prompts;
+    bench::AnsweringPrompts prompts;
     prompts.answers = {false, false};
-    Caption form;
+    bench::Caption form;
     GbkTextFiles files;
-    FixedClock clock;
     NumberFormat numbers;
-    Statistics stats(form, display, prompts, files, clock, numbers, folder);
-    stats.zhuanda = clock.dateText();
+    Statistics stats(form, display, prompts, files, kClock, numbers, folder);
+    stats.zhuanda = kClock.dateText();
     stats.Command1_1_Click();
     const QString& text = display.text();
     const QString period = dyue(dayKey(kToday)) + QStringLiteral("月");
@@ -194,8 +99,8 @@ int main(int argc, char** argv) {
         model.setText(QStringLiteral("0"));
         app.processEvents();
         view.viewport()->repaint();
-        if (i == 0) before = residentMb();
-        resetPeak();
+        if (i == 0) before = bench::residentMb();
+        bench::resetPeak();
         QElapsedTimer t;
         t.start();
         runReport(model, dir.path());
@@ -205,8 +110,8 @@ int main(int argc, char** argv) {
         const double ms = t.nsecsElapsed() / 1e6;
         best = std::min(best, ms);
         worst = std::max(worst, ms);
-        if (i == 0) after = residentMb();
-        peak = std::max(peak, peakMb());
+        if (i == 0) after = bench::residentMb();
+        peak = std::max(peak, bench::peakMb());
     }
     // The view holds every line of the model's text, the last ones last.
     const QStringList lines = model.text().split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));

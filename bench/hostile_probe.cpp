@@ -11,9 +11,6 @@
 #include <QCoreApplication>
 #include <chrono>
 #include <cstdio>
-#include <deque>
-#include <fstream>
-#include <string>
 
 #include "barcode/import.h"
 #include "platform/display.h"
@@ -21,54 +18,12 @@
 #include "platform/qt/gbk_text_files.h"
 #include "platform/qt/workbook_reader.h"
 #include "stats/statistics.h"
+#include "support/fakes.h"
+#include "support/memory.h"
 
 namespace {
 
 using namespace tovrin;
-
-class RecordingPrompts : public Prompts {
-public:
-    void ok(const QString& text, const QString&) override { said << text; }
-    bool yesNo(const QString&, const QString&) override {
-        const bool a = answers.empty() ? true : answers.front();
-        if (!answers.empty()) answers.pop_front();
-        return a;
-    }
-    std::deque<bool> answers;
-    QStringList said;
-};
-
-class FixedChooser : public FileChooser {
-public:
-    std::optional<QString> openFile(const std::vector<FileFilter>&) override { return path; }
-    QString path;
-};
-
-class Caption : public FormControls {
-public:
-    QString text(Box) const override { return {}; }
-    void setText(Box, const QString&) override {}
-    QString caption() const override { return title; }
-    void setCaption(const QString& c) override { title = c; }
-    QString command3Caption() const override { return {}; }
-    void setCommand3Caption(const QString&) override {}
-    void setText2FontSize(double) override {}
-    QString title;
-};
-
-class FixedClock : public Clock {
-public:
-    QDateTime now() const override { return QDateTime(QDate(2018, 12, 28), QTime(21, 30, 0)); }
-};
-
-double peakMb() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
-    }
-    return -1;
-}
 
 void print(const QStringList& said) {
     for (const QString& s : said) std::printf("  said: %s\n", qPrintable(s.left(300).simplified()));
@@ -80,11 +35,12 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     const auto start = std::chrono::steady_clock::now();
-    RecordingPrompts prompts;
+    bench::AnsweringPrompts prompts;
+    prompts.otherwise = true;
     NumberFormat numbers;
-    FixedClock clock;
+    bench::FixedClock clock(QDateTime(QDate(2018, 12, 28), QTime(21, 30, 0)));
     if (args.size() == 4 && args[1] == QLatin1String("import")) {
-        FixedChooser chooser;
+        bench::FixedChooser chooser;
         chooser.path = args[2];
         WorkbookReader reader;
         BarcodeImport import(prompts, chooser, reader, clock, numbers, args[3]);
@@ -93,7 +49,7 @@ int main(int argc, char** argv) {
     } else if (args.size() == 4 && args[1] == QLatin1String("report")) {
         const QString which = args[3];
         prompts.answers = {which.startsWith(QLatin1String("amount")), which.endsWith(QLatin1String("day"))};
-        Caption form;
+        bench::Caption form;
         TextModel display(12);
         GbkTextFiles files;
         Statistics stats(form, display, prompts, files, clock, numbers, args[2]);
@@ -105,8 +61,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s import WORKBOOK FOLDER | report FOLDER amount-day|...\n", argv[0]);
         return 2;
     }
-    print(prompts.said);
+    print(prompts.oks);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("time %.2f s, peak %.0f MB\n", seconds, peakMb());
+    std::printf("time %.2f s, peak %.0f MB\n", seconds, bench::peakMb());
     return 0;
 }

@@ -17,8 +17,6 @@
 #include <benchmark/benchmark.h>
 #include <quazip/quazip.h>
 #include <quazip/quazipfile.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -33,6 +31,8 @@
 
 #include "barcode/import.h"
 #include "platform/qt/workbook_reader.h"
+#include "support/fakes.h"
+#include "support/memory.h"
 
 namespace {
 
@@ -47,11 +47,7 @@ public:
     QString last;
 };
 
-class FixedChooser : public FileChooser {
-public:
-    std::optional<QString> openFile(const std::vector<FileFilter>&) override { return path; }
-    QString path;
-};
+using bench::FixedChooser;
 
 // The generated workbooks; TOVRIN_BENCH_KEEP=1 keeps them after the run.
 QTemporaryDir& folder() {
@@ -326,34 +322,6 @@ QString makeXls(int goods) {
     return path;
 }
 
-long peakKilobytes() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
-
-void resetPeak() {
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly)) clear.write("5");
-}
-
-// Resident memory now (Linux: /proc/self/statm) and the process's peak so far
-// (getrusage), in MB.
-double residentMb() {
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly)) return -1;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / 1048576.0 : -1;
-}
-double processPeakMb() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_maxrss) / 1024.0;
-}
-
 // The import wrote a line for each row: the titles of each sheet and every
 // goods row, in order, the last one last.
 QString checkTable(const QString& table, int rows, int sheets) {
@@ -382,8 +350,8 @@ void importWorkbook(benchmark::State& state, const QString& path, int goods, int
     NumberFormat numbers;
     QTemporaryDir out;
     BarcodeImport import(prompts, chooser, reader, clock, numbers, out.path());
-    const double before = residentMb();
-    resetPeak();
+    const double before = bench::residentMb();
+    bench::resetPeak();
     QElapsedTimer timer;
     timer.start();
     for (auto _ : state) {
@@ -393,8 +361,8 @@ void importWorkbook(benchmark::State& state, const QString& path, int goods, int
         }
     }
     const double ms = double(timer.nsecsElapsed()) / 1e6 / double(state.iterations());
-    const long peak = peakKilobytes();
-    const double after = residentMb();
+    const double peak = bench::peakMb();
+    const double after = bench::residentMb();
     const QString table = out.filePath(QStringLiteral("collector.txt"));
     const QString fault = checkTable(table, goods, sheets);
     if (!fault.isEmpty()) {
@@ -414,14 +382,14 @@ void importWorkbook(benchmark::State& state, const QString& path, int goods, int
         std::printf("%s: %.2f x a bare XML pass over content.xml (%.0f ms)\n",
                     QFileInfo(path).fileName().toUtf8().constData(), ms / xmlMs, xmlMs);
     }
-    state.counters["peak_MB"] = double(peak) / 1024.0;
+    state.counters["peak_MB"] = peak;
     state.counters["after_MB"] = after;
     state.counters["table_MB"] = double(QFile(table).size()) / (1 << 20);
     std::printf(
         "%s: %d rows written (checked); peak memory %.1f MB (process peak by getrusage %.1f MB), "
         "resident %.1f MB before, %.1f MB after\n",
-        QFileInfo(path).fileName().toUtf8().constData(), goods + sheets, double(peak) / 1024.0,
-        processPeakMb(), before, after);
+        QFileInfo(path).fileName().toUtf8().constData(), goods + sheets, peak, bench::processPeakMb(), before,
+        after);
 }
 
 void BM_ImportXlsx(benchmark::State& state) {

@@ -4,8 +4,6 @@
 // time of `LC_ALL=C grep -c -F` for the same barcode in the same file, the
 // ratios to both, and the resident memory after the lookups. Every lookup is
 // checked to have found the row's price; the run fails otherwise.
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -16,11 +14,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <vector>
 
 #include "barcode/lookup.h"
 #include "platform/qt/gbk_text_files.h"
+#include "support/memory.h"
 
 namespace {
 
@@ -42,13 +40,6 @@ double medianMs(F&& f, int runs) {
     }
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
-}
-
-double residentMb() {
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0, resident = 0;
-    statm >> pages >> resident;
-    return resident * double(sysconf(_SC_PAGESIZE)) / 1048576.0;
 }
 
 [[noreturn]] void fail(const QString& why) {
@@ -144,7 +135,7 @@ int main(int argc, char** argv) {
         if (prompts.shown.size() != runs || prompts.shown.last() != QStringLiteral("没有此商品条形码！")) {
             fail(QStringLiteral("the key with letters was not refused as absent"));
         }
-        const double after = residentMb();
+        const double after = tovrin::bench::residentMb();
         const double toGrep = grepTime > 0 ? lookupMs / grepTime : 0;
         const bool ok = rows < 1000000 || grepTime <= 0 || toGrep <= 1.5;
         allOk = allOk && ok;

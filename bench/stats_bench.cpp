@@ -6,30 +6,26 @@
 // covered the day or the month named and no other, and (for the amount
 // detail) it read the number of sales of that period.
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QStringDecoder>
-#include <QStringEncoder>
 #include <chrono>
 #include <cstdio>
-#include <deque>
-#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "checkout/journal.h"
-#include "checkout/money.h"
 #include "platform/display.h"
 #include "platform/numbers.h"
 #include "platform/qt/gbk_text_files.h"
 #include "stats/periods.h"
 #include "stats/statistics.h"
+#include "support/fakes.h"
+#include "support/journals.h"
+#include "support/memory.h"
 
 namespace {
 
@@ -40,36 +36,9 @@ const QDate kFirstDay(2014, 1, 1);
 const QDate kLastDay(2018, 12, 28);  // today: five years of journals end here
 constexpr int kSalesPerDay = 300;
 
-class AnsweringPrompts : public Prompts {
-public:
-    void ok(const QString& text, const QString&) override { oks.append(text); }
-    bool yesNo(const QString&, const QString&) override {
-        ++questions;
-        const bool a = answers.empty() ? false : answers.front();
-        if (!answers.empty()) answers.pop_front();
-        return a;
-    }
-    std::deque<bool> answers;
-    QStringList oks;
-    int questions = 0;
-};
-
-class Caption : public FormControls {
-public:
-    QString text(Box) const override { return {}; }
-    void setText(Box, const QString&) override {}
-    QString caption() const override { return title; }
-    void setCaption(const QString& c) override { title = c; }
-    QString command3Caption() const override { return {}; }
-    void setCommand3Caption(const QString&) override {}
-    void setText2FontSize(double) override {}
-    QString title;
-};
-
-class FixedClock : public tovrin::Clock {
-public:
-    QDateTime now() const override { return QDateTime(kLastDay, QTime(21, 30, 0)); }
-};
+using bench::AnsweringPrompts;
+using bench::Caption;
+const bench::FixedClock kClock(QDateTime(kLastDay, QTime(21, 30, 0)));
 
 QString folder() {
     const QByteArray env = qgetenv("TOVRIN_BENCH_DIR");
@@ -84,89 +53,12 @@ void generate(const QString& dir) {
     if (QFile::exists(done)) return;
     std::printf("generating journals in %s ...\n", qPrintable(dir));
     std::fflush(stdout);
-    QFile sales(dir + QStringLiteral("/tovrincalculate.txt"));
-    QFile blocks(dir + QStringLiteral("/tovrinback.txt"));
-    if (!sales.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        !blocks.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    if (!bench::writeJournals(kFirstDay, kLastDay, kSalesPerDay, dir + QStringLiteral("/tovrinback.txt"),
+                              dir + QStringLiteral("/tovrincalculate.txt"))) {
         std::fprintf(stderr, "cannot write the journals in %s\n", qPrintable(dir));
         std::exit(1);
     }
-    const NumberFormat numbers;
-    const FixedClock clock;
-    const QStringList goods = {QStringLiteral("纯牛奶250ml"), QStringLiteral("矿泉水"),
-                               QStringLiteral("方便面"),      QStringLiteral("可乐"),
-                               QStringLiteral("面包"),        QStringLiteral("鸡蛋"),
-                               QStringLiteral("食用油5L"),    QStringLiteral("大米10kg"),
-                               QStringLiteral("酱油"),        QStringLiteral("洗衣粉")};
-    const QString CRLF = QStringLiteral("\r\n");
-    QStringEncoder encoder("GBK");
-    unsigned seed = 1;
-    auto next = [&seed] {
-        seed = seed * 1103515245u + 12345u;
-        return (seed >> 16) & 0x7fff;
-    };
-    for (QDate day = kFirstDay; day <= kLastDay; day = day.addDays(1)) {
-        QString saleText, blockText;
-        for (int s = 0; s < kSalesPerDay; ++s) {
-            const QDateTime when(day, QTime(8, 0).addSecs(s * 144 + int(next() % 100)));
-            const QString dt = clock.format(when);
-            QString items;
-            double total = 0, discount = 0, quantity = 0;
-            for (int i = 0; i < 3; ++i) {
-                const int g = int(next() % 200);
-                const double price = 1 + g % 37 + (g % 4) * 0.25;
-                const double qty = 1 + next() % 3;
-                const double itemDiscount = (next() % 5 == 0) ? 0.5 : 0;
-                QString name = goods[g % goods.size()] + QString::number(g / goods.size());
-                total += price * qty;
-                discount += itemDiscount;
-                quantity += qty;
-                items += records::itemLine({tiaozhen(name, 39), wct(itemDiscount, numbers, true),
-                                            wct(price * qty, numbers, true), wct(qty, numbers, true),
-                                            QStringLiteral("69012345%1").arg(g, 5, 10, QLatin1Char('0'))},
-                                           true) +
-                         CRLF;
-            }
-            const double due = total - discount;
-            const double received = std::ceil(due / 10) * 10;
-            saleText += records::saleLine({dt, wct(discount, numbers, true), wct(received, numbers, true),
-                                           wct(total, numbers, true), wct(quantity, numbers, true),
-                                           wct(received - due, numbers, true)},
-                                          false) +
-                        CRLF;
-            blockText += records::blockHead(dt, wct(due, numbers, true), QStringLiteral("3"),
-                                            wct(discount, numbers, true), wct(total, numbers, true),
-                                            numbers.plain(quantity)) +
-                         items + CRLF + CRLF;
-        }
-        sales.write(encoder.encode(saleText));
-        blocks.write(encoder.encode(blockText));
-    }
-    sales.close();
-    blocks.close();
     QFile(done).open(QIODevice::WriteOnly);
-}
-
-// Peak resident memory since the last reset, in MB (Linux).
-void resetPeak() {
-    std::ofstream clear("/proc/self/clear_refs");
-    clear << "5";
-}
-double peakMb() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
-    }
-    return -1;
-}
-
-// Resident memory now, in MB (Linux: /proc/self/statm).
-double residentMb() {
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0, resident = 0;
-    statm >> pages >> resident;
-    return resident * double(sysconf(_SC_PAGESIZE)) / 1048576.0;
 }
 
 // Only reading and decoding the whole journal, a chunk at a time.
@@ -199,8 +91,7 @@ std::map<std::string, double> residentAfter;
 std::map<std::string, double> residentBefore;
 
 QString dayKey(const QDate& day) {
-    const FixedClock clock;
-    return clock.format(QDateTime(day, QTime(12, 0))).section(QLatin1Char(' '), 0, 0);
+    return kClock.format(QDateTime(day, QTime(12, 0))).section(QLatin1Char(' '), 0, 0);
 }
 
 // Stops the run when the report that ran is not the one named.
@@ -243,10 +134,9 @@ double runReport(const Report& report) {
     Caption form;
     TextModel display(12);
     GbkTextFiles files;
-    FixedClock clock;
     NumberFormat numbers;
-    Statistics stats(form, display, prompts, files, clock, numbers, folder());
-    stats.zhuanda = clock.dateText();
+    Statistics stats(form, display, prompts, files, kClock, numbers, folder());
+    stats.zhuanda = kClock.dateText();
     const auto start = Clock::now();
     stats.Command1_1_Click();
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
@@ -292,11 +182,11 @@ int main(int argc, char** argv) {
                                      [report](benchmark::State& state) {
                                          double best = 1e9, peak = 0, before = 0, after = 0;
                                          for (auto _ : state) {
-                                             resetPeak();
-                                             before = residentMb();
+                                             bench::resetPeak();
+                                             before = bench::residentMb();
                                              const double t = runReport(report);
-                                             after = std::max(after, residentMb());
-                                             peak = std::max(peak, peakMb());
+                                             after = std::max(after, bench::residentMb());
+                                             peak = std::max(peak, bench::peakMb());
                                              state.SetIterationTime(t);
                                              best = std::min(best, t);
                                          }
@@ -333,8 +223,6 @@ int main(int argc, char** argv) {
     for (const auto& [journal, seconds] : baselines) {
         std::printf("read+decode %s: %.1f ms\n", journal.c_str(), seconds * 1000);
     }
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    std::printf("peak resident memory of the whole run: %.1f MB\n", usage.ru_maxrss / 1024.0);
+    std::printf("peak resident memory of the whole run: %.1f MB\n", bench::processPeakMb());
     return 0;
 }
