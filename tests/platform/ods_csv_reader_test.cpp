@@ -8,49 +8,12 @@
 #include "platform/qt/csv_reader.h"
 #include "platform/qt/ods_reader.h"
 #include "platform/qt/workbook_reader.h"
+#include "support/sheet_dump.h"
 
 namespace tovrin {
 namespace {
 
 QString data(const QString& name) { return QStringLiteral(TOVRIN_TEST_DATA "/import/") + name; }
-
-// One line per sheet start, row and sheet end: "3: n2 s'x' - b1 e#N/A d43232".
-class Lines : public SheetRows {
-public:
-    bool beginSheet(const QString& name) override {
-        lines << QLatin1Char('[') + name + QLatin1Char(']');
-        return true;
-    }
-    bool row(int number, std::span<const Cell> cells) override {
-        QString line = QString::number(number) + QLatin1Char(':');
-        for (const Cell& c : cells) line += QLatin1Char(' ') + describe(c);
-        lines << line;
-        return --rowsLeft != 0;
-    }
-    bool endSheet() override {
-        lines << QStringLiteral("[end]");
-        return true;
-    }
-    static QString describe(const Cell& c) {
-        switch (c.kind) {
-            case Cell::Kind::Empty:
-                return QStringLiteral("-");
-            case Cell::Kind::Number:
-                return QLatin1Char('n') + QString::number(c.number, 'g', 15);
-            case Cell::Kind::Date:
-                return QLatin1Char('d') + QString::number(c.number, 'g', 15);
-            case Cell::Kind::Text:
-                return QStringLiteral("s'") + c.text + QLatin1Char('\'');
-            case Cell::Kind::Boolean:
-                return c.number != 0 ? QStringLiteral("b1") : QStringLiteral("b0");
-            case Cell::Kind::Error:
-                return QLatin1Char('e') + c.text;
-        }
-        return {};
-    }
-    QStringList lines;
-    int rowsLeft = -1;
-};
 
 // Counts the rows, for files that give many.
 class Count : public SheetRows {
@@ -63,7 +26,7 @@ public:
 
 QStringList readWorkbook(const QString& name, SpreadsheetReader::Result* result = nullptr, int columns = 11) {
     WorkbookReader reader;
-    Lines out;
+    SheetDump out;
     const SpreadsheetReader::Result r = reader.read(data(name), columns, out);
     if (result) *result = r;
     EXPECT_TRUE(result || r.isDone()) << r.reason.toStdString();
@@ -116,7 +79,7 @@ TEST(OdsReader, TheBombIsRefusedByTheUnpackedBytesLimit) {
     OdsReader::Limits limits;
     limits.xml.maxUnpackedBytes = 1 << 20;
     QFile file(data(QStringLiteral("bad/bomb.ods")));
-    Lines out;
+    SheetDump out;
     const auto result = OdsReader(limits).read(file, 11, out);
     EXPECT_EQ(result.status, SpreadsheetReader::Result::Status::Failed);
     EXPECT_TRUE(result.reason.startsWith(QStringLiteral("content.xml："))) << result.reason.toStdString();
@@ -133,7 +96,7 @@ TEST(OdsReader, ToldByItsMimetypeEntry) {
 
 TEST(OdsReader, StopsWhenTheReceiverSaysSo) {
     QFile file(data(QStringLiteral("goods.ods")));
-    Lines out;
+    SheetDump out;
     out.rowsLeft = 2;
     EXPECT_EQ(OdsReader().read(file, 11, out).status, SpreadsheetReader::Result::Status::Stopped);
     EXPECT_EQ(out.lines.size(), 3);
@@ -145,7 +108,7 @@ SpreadsheetReader::Result readCsv(const QByteArray& bytes, QStringList& lines, i
                                   const CsvReader::Limits& limits = {}) {
     QBuffer buffer;
     buffer.setData(bytes);
-    Lines out;
+    SheetDump out;
     const auto result = CsvReader(limits).read(buffer, QStringLiteral("t"), columns, out);
     lines = out.lines.mid(1, out.lines.size() - 2);  // without the sheet's start and end
     return result;
@@ -277,7 +240,7 @@ TEST(CsvReader, AGigabyteFileIsRefusedBeforeItIsRead) {
     ASSERT_TRUE(file.resize(qint64(1) << 30));  // sparse: no gigabyte is written
     file.close();
     WorkbookReader reader;
-    Lines out;
+    SheetDump out;
     const auto result = reader.read(file.fileName(), 11, out);
     EXPECT_EQ(result.status, SpreadsheetReader::Result::Status::Failed);
     EXPECT_TRUE(result.reason.contains(QStringLiteral("太大了"))) << result.reason.toStdString();

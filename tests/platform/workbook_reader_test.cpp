@@ -5,52 +5,14 @@
 #include <QBuffer>
 #include <QFile>
 
+#include "support/sheet_dump.h"
+
 namespace tovrin {
 namespace {
 
 QString data(const QString& name) { return QStringLiteral(TOVRIN_TEST_DATA "/import/") + name; }
 
-// Writes what a reader delivers as one line per sheet start, row and sheet
-// end: "3: n2 s'x' - b1 e#N/A d43232" (number, text, empty, boolean, error,
-// date serial).
-class Dump : public SheetRows {
-public:
-    bool beginSheet(const QString& name) override {
-        lines << QLatin1Char('[') + name + QLatin1Char(']');
-        return true;
-    }
-    bool row(int number, std::span<const Cell> cells) override {
-        QString line = QString::number(number) + QLatin1Char(':');
-        for (const Cell& c : cells) line += QLatin1Char(' ') + describe(c);
-        lines << line;
-        return --rowsLeft != 0;
-    }
-    bool endSheet() override {
-        lines << QStringLiteral("[end]");
-        return true;
-    }
-    static QString describe(const Cell& c) {
-        switch (c.kind) {
-            case Cell::Kind::Empty:
-                return QStringLiteral("-");
-            case Cell::Kind::Number:
-                return QLatin1Char('n') + QString::number(c.number, 'g', 15);
-            case Cell::Kind::Date:
-                return QLatin1Char('d') + QString::number(c.number, 'g', 15);
-            case Cell::Kind::Text:
-                return QStringLiteral("s'") + c.text + QLatin1Char('\'');
-            case Cell::Kind::Boolean:
-                return c.number != 0 ? QStringLiteral("b1") : QStringLiteral("b0");
-            case Cell::Kind::Error:
-                return QLatin1Char('e') + c.text;
-        }
-        return {};
-    }
-    QStringList lines;
-    int rowsLeft = -1;  // stop after this many rows
-};
-
-SpreadsheetReader::Result readFile(const QString& path, Dump& dump, int columns = 11) {
+SpreadsheetReader::Result readFile(const QString& path, SheetDump& dump, int columns = 11) {
     WorkbookReader reader;
     return reader.read(path, columns, dump);
 }
@@ -89,7 +51,7 @@ QStringList goodsDump() {
 TEST(WorkbookReader, BothFormatsGiveTheCellsOfAllWorksheetsInWorkbookOrder) {
     for (const QString& name : {QStringLiteral("goods.xls"), QStringLiteral("goods.xlsx")}) {
         SCOPED_TRACE(name.toStdString());
-        Dump dump;
+        SheetDump dump;
         const auto result = readFile(data(name), dump);
         ASSERT_TRUE(result.isDone()) << result.reason.toStdString();
         EXPECT_EQ(dump.lines.join(QLatin1Char('\n')).toStdString(),
@@ -98,7 +60,7 @@ TEST(WorkbookReader, BothFormatsGiveTheCellsOfAllWorksheetsInWorkbookOrder) {
 }
 
 TEST(WorkbookReader, ExcelFiveWorkbookInTheMiniStreamDecodesItsCodePage) {
-    Dump dump;
+    SheetDump dump;
     const auto result = readFile(data(QStringLiteral("biff5.xls")), dump, 6);
     ASSERT_TRUE(result.isDone()) << result.reason.toStdString();
     EXPECT_EQ(
@@ -109,7 +71,7 @@ TEST(WorkbookReader, ExcelFiveWorkbookInTheMiniStreamDecodesItsCodePage) {
 }
 
 TEST(WorkbookReader, XlsxEscapesIsoDatesAndTheNineteenOFourDateSystem) {
-    Dump dump;
+    SheetDump dump;
     const auto result = readFile(data(QStringLiteral("escapes.xlsx")), dump, 4);
     ASSERT_TRUE(result.isDone()) << result.reason.toStdString();
     ASSERT_EQ(dump.lines.size(), 3);
@@ -118,7 +80,7 @@ TEST(WorkbookReader, XlsxEscapesIsoDatesAndTheNineteenOFourDateSystem) {
 }
 
 TEST(WorkbookReader, RowsBeyondTheAskedColumnsAndLimitsOfTheSinkAreRespected) {
-    Dump dump;
+    SheetDump dump;
     dump.rowsLeft = 2;
     const auto result = readFile(data(QStringLiteral("goods.xlsx")), dump, 1);
     EXPECT_EQ(result.status, SpreadsheetReader::Result::Status::Stopped);
@@ -132,7 +94,7 @@ TEST(WorkbookReader, ClaimsInHeadersAreNotBelieved) {
     for (const QString& name :
          {QStringLiteral("bad/dimension_claim.xls"), QStringLiteral("bad/size_claim.xlsx")}) {
         SCOPED_TRACE(name.toStdString());
-        Dump dump;
+        SheetDump dump;
         const auto result = readFile(data(name), dump);
         EXPECT_TRUE(result.isDone()) << result.reason.toStdString();
         EXPECT_GE(dump.lines.size(), 3);
@@ -155,7 +117,7 @@ TEST_P(WorkbookReaderBadFile, FailsWithAReason) {
     // its own.
     xlsx.unpackRatioFloor = qint64(1) << 40;
     WorkbookReader reader({}, xlsx);
-    Dump dump;
+    SheetDump dump;
     const auto result = reader.read(data(QString::fromUtf8(bad.name)), 11, dump);
     ASSERT_EQ(result.status, SpreadsheetReader::Result::Status::Failed);
     EXPECT_TRUE(result.reason.contains(QString::fromUtf8(bad.reason))) << result.reason.toStdString();
@@ -182,7 +144,7 @@ TEST(WorkbookReader, ACellTextBeyondTheLimitFailsNamingIt) {
     WorkbookReader reader(xls, xlsx);
     for (const QString& name : {QStringLiteral("goods.xls"), QStringLiteral("goods.xlsx")}) {
         SCOPED_TRACE(name.toStdString());
-        Dump dump;
+        SheetDump dump;
         const auto result = reader.read(data(name), 11, dump);
         ASSERT_EQ(result.status, SpreadsheetReader::Result::Status::Failed);
         EXPECT_TRUE(result.reason.contains(QStringLiteral("单元格的文字超过 5 个字")))
@@ -196,7 +158,7 @@ TEST(WorkbookReader, APartPackedFarTooWellIsRefused) {
     XlsxReader::Limits xlsx;
     xlsx.maxUnpackRatio = 1;
     xlsx.unpackRatioFloor = 0;
-    Dump dump;
+    SheetDump dump;
     const auto refused = WorkbookReader({}, xlsx).read(data(QStringLiteral("goods.xlsx")), 11, dump);
     ASSERT_EQ(refused.status, SpreadsheetReader::Result::Status::Failed);
     EXPECT_TRUE(refused.reason.contains(QStringLiteral("压缩比超过 1 倍"))) << refused.reason.toStdString();
@@ -210,7 +172,7 @@ TEST(WorkbookReader, SharedStringsBeyondTheLimitFail) {
     xlsx.maxSharedStrings = 5;
     WorkbookReader reader(xls, xlsx);
     for (const QString& name : {QStringLiteral("goods.xls"), QStringLiteral("goods.xlsx")}) {
-        Dump dump;
+        SheetDump dump;
         const auto result = reader.read(data(name), 11, dump);
         EXPECT_TRUE(result.reason.contains(QStringLiteral("共享文字太多"))) << result.reason.toStdString();
     }
