@@ -10,6 +10,8 @@
 #include <optional>
 #include <vector>
 
+#include "platform/qt/xml_part.h"
+
 namespace tovrin {
 
 namespace {
@@ -399,19 +401,7 @@ Result readPart(QuaZip& zip, const QString& part, const OdsReader::Limits& limit
     QXmlStreamReader x(&guard);
     x.setNamespaceProcessing(true);
     const Result result = body(x);
-    if (!guard.violation().isEmpty()) return Result::failed(part + QStringLiteral("：") + guard.violation());
-    if (result.status == Result::Status::Done && x.hasError()) {
-        return damaged(QStringLiteral("%1 不是有效的 XML（第 %2 行）").arg(part).arg(x.lineNumber()));
-    }
-    if (!result.isDone()) return result;
-    // Read to the end, so that the checksum is tested.
-    char rest[4096];
-    while (guard.read(rest, sizeof rest) > 0) {
-    }
-    if (!guard.violation().isEmpty()) return Result::failed(part + QStringLiteral("：") + guard.violation());
-    file.close();
-    if (file.getZipError() != UNZ_OK) return damaged(QStringLiteral("%1 的校验和不符").arg(part));
-    return Result::done();
+    return finishXmlPart(part, result, x, guard, file);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/qt/string_pool.h"
+#include "platform/qt/xml_part.h"
 
 namespace tovrin {
 
@@ -311,20 +312,8 @@ Result Archive::readPart(const QString& part, qint64 maxBytes, bool optional, bo
     guard.watchRatio(*device_, limits_.maxUnpackRatio, limits_.unpackRatioFloor);
     QXmlStreamReader x(&guard);
     x.setNamespaceProcessing(namespaces);
-    Result result = body(x);
-    if (!guard.violation().isEmpty()) return Result::failed(part + QStringLiteral("：") + guard.violation());
-    if (result.status == Result::Status::Done && x.hasError()) {
-        return damaged(QStringLiteral("%1 不是有效的 XML（第 %2 行）").arg(part).arg(x.lineNumber()));
-    }
-    if (result.status != Result::Status::Done) return result;
-    // Read to the end, so that the checksum is tested.
-    char rest[4096];
-    while (guard.read(rest, sizeof rest) > 0) {
-    }
-    if (!guard.violation().isEmpty()) return Result::failed(part + QStringLiteral("：") + guard.violation());
-    file.close();
-    if (file.getZipError() != UNZ_OK) return damaged(QStringLiteral("%1 的校验和不符").arg(part));
-    return Result::done();
+    const Result result = body(x);
+    return finishXmlPart(part, result, x, guard, file);
 }
 
 class Package {
