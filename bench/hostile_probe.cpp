@@ -16,10 +16,10 @@
 #include "platform/display.h"
 #include "platform/numbers.h"
 #include "platform/qt/gbk_text_files.h"
-#include "platform/qt/workbook_reader.h"
 #include "stats/statistics.h"
 #include "support/fakes.h"
 #include "support/memory.h"
+#include "workbook/workbook_reader.h"
 
 namespace {
 

@@ -30,9 +30,9 @@
 #include <map>
 
 #include "barcode/import.h"
-#include "platform/qt/workbook_reader.h"
 #include "support/fakes.h"
 #include "support/memory.h"
+#include "workbook/workbook_reader.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "fuzz_sink.h"
-#include "platform/qt/csv_reader.h"
+#include "workbook/csv_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QBuffer buffer;

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "fuzz_sink.h"
-#include "platform/qt/ods_reader.h"
+#include "workbook/ods_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QBuffer buffer;

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "fuzz_sink.h"
-#include "platform/qt/xls_reader.h"
+#include "workbook/xls_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     tovrin::XlsReader::Limits limits;

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "fuzz_sink.h"
-#include "platform/qt/xlsx_reader.h"
+#include "workbook/xlsx_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));

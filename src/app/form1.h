@@ -19,9 +19,9 @@
 #include "platform/qt/qt_prompts.h"
 #include "platform/qt/qt_sound.h"
 #include "platform/qt/qt_timer.h"
-#include "platform/qt/workbook_reader.h"
 #include "stats/statistics.h"
 #include "voice/voice.h"
+#include "workbook/workbook_reader.h"
 
 namespace tovrin {
 

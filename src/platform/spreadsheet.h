@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <QStringView>
 #include <span>
 
 namespace tovrin {
@@ -72,19 +71,5 @@ public:
 // on day 0), a boolean "True" or "False", an error its text, a text as it is
 // and an empty cell as the empty text.
 QString cellText(const Cell& cell, const NumberFormat& numbers, const Clock& clock);
-
-// Whether a number format code shows its number as a date or a time
-// ("yyyy-m-d", "h:mm", "[h]:mm:ss"); quoted text, escaped characters, colours
-// and locale tags do not count.
-bool isDateFormat(QStringView code);
-
-// Whether one of the spreadsheet's built-in number formats, by its number,
-// is a date or time format (the Chinese date formats 27 to 36 and 50 to 58
-// included).
-bool isBuiltInDateFormat(int id);
-
-// The texts of the spreadsheet's error codes (0x2A gives "#N/A"); an unknown
-// code gives "#N/A".
-QString errorText(int code);
 
 }  // namespace tovrin

@@ -10,8 +10,8 @@
 
 #include "barcode/import.h"
 #include "platform/qt/gbk_text_files.h"
-#include "platform/qt/workbook_reader.h"
 #include "support/fakes.h"
+#include "workbook/workbook_reader.h"
 
 namespace tovrin {
 namespace {

@@ -6,8 +6,8 @@
 #include <QDir>
 
 #include "barcode/import.h"
-#include "platform/qt/workbook_reader.h"
 #include "support/fakes.h"
+#include "workbook/workbook_reader.h"
 
 namespace tovrin {
 namespace {

@@ -5,8 +5,8 @@
 #include <QDir>
 #include <QFile>
 
-#include "platform/qt/workbook_reader.h"
 #include "support/fakes.h"
+#include "workbook/workbook_reader.h"
 
 namespace tovrin {
 namespace {

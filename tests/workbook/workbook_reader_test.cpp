@@ -1,4 +1,4 @@
-#include "platform/qt/workbook_reader.h"
+#include "workbook/workbook_reader.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/qt/xls_reader.h"
+#include "workbook/xls_reader.h"
 
 #include <QBuffer>
 #include <QHash>
@@ -12,7 +12,8 @@
 #include <optional>
 #include <vector>
 
-#include "platform/qt/string_pool.h"
+#include "workbook/cell_formats.h"
+#include "workbook/string_pool.h"
 
 namespace tovrin {
 

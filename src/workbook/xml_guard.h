@@ -4,7 +4,7 @@
 #include <QString>
 #include <atomic>
 
-#include "platform/qt/workbook_limits.h"
+#include "workbook/workbook_limits.h"
 
 namespace tovrin {
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "platform/qt/csv_reader.h"
-#include "platform/qt/ods_reader.h"
-#include "platform/qt/xls_reader.h"
-#include "platform/qt/xlsx_reader.h"
 #include "platform/spreadsheet.h"
+#include "workbook/csv_reader.h"
+#include "workbook/ods_reader.h"
+#include "workbook/xls_reader.h"
+#include "workbook/xlsx_reader.h"
 
 namespace tovrin {
 

@@ -3,8 +3,8 @@
 #include <QByteArrayView>
 #include <QIODevice>
 
-#include "platform/qt/workbook_limits.h"
 #include "platform/spreadsheet.h"
+#include "workbook/workbook_limits.h"
 
 namespace tovrin {
 

@@ -1,4 +1,4 @@
-#include "platform/qt/csv_reader.h"
+#include "workbook/csv_reader.h"
 
 #include <QStringDecoder>
 #include <array>

@@ -1,4 +1,4 @@
-#include "platform/qt/xml_guard.h"
+#include "workbook/xml_guard.h"
 
 #include <array>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "platform/qt/xlsx_reader.h"
+#include "workbook/xlsx_reader.h"
 
 #include <quazip/quazip.h>
 #include <quazip/quazipfile.h>
@@ -14,8 +14,9 @@
 #include <thread>
 #include <vector>
 
-#include "platform/qt/string_pool.h"
-#include "platform/qt/xml_part.h"
+#include "workbook/cell_formats.h"
+#include "workbook/string_pool.h"
+#include "workbook/xml_part.h"
 
 namespace tovrin {
 

@@ -1,10 +1,10 @@
-#include "platform/qt/xml_part.h"
+#include "workbook/xml_part.h"
 
 #include <quazip/quazipfile.h>
 
 #include <QXmlStreamReader>
 
-#include "platform/qt/xml_guard.h"
+#include "workbook/xml_guard.h"
 
 namespace tovrin {
 

@@ -5,10 +5,10 @@
 #include <QStringEncoder>
 #include <QTemporaryDir>
 
-#include "platform/qt/csv_reader.h"
-#include "platform/qt/ods_reader.h"
-#include "platform/qt/workbook_reader.h"
 #include "support/sheet_dump.h"
+#include "workbook/csv_reader.h"
+#include "workbook/ods_reader.h"
+#include "workbook/workbook_reader.h"
 
 namespace tovrin {
 namespace {

@@ -3,8 +3,8 @@
 #include <QByteArray>
 #include <QIODevice>
 
-#include "platform/qt/xml_guard.h"
 #include "platform/spreadsheet.h"
+#include "workbook/xml_guard.h"
 
 namespace tovrin {
 

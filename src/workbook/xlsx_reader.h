@@ -4,8 +4,8 @@
 #include <functional>
 #include <memory>
 
-#include "platform/qt/xml_guard.h"
 #include "platform/spreadsheet.h"
+#include "workbook/xml_guard.h"
 
 namespace tovrin {
 

@@ -1,4 +1,4 @@
-#include "platform/qt/ods_reader.h"
+#include "workbook/ods_reader.h"
 
 #include <quazip/quazip.h>
 #include <quazip/quazipfile.h>
@@ -10,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-#include "platform/qt/xml_part.h"
+#include "workbook/xml_part.h"
 
 namespace tovrin {
 
