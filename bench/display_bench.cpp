@@ -11,12 +11,12 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "checkout/money.h"
 #include "platform/display.h"
 #include "platform/numbers.h"
 #include "platform/qt/display_view.h"
 #include "platform/qt/gbk_text_files.h"
-#include "stats/periods.h"
+#include "records/money.h"
+#include "records/periods.h"
 #include "stats/statistics.h"
 #include "support/fakes.h"
 #include "support/journals.h"

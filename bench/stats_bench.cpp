@@ -21,7 +21,7 @@
 #include "platform/display.h"
 #include "platform/numbers.h"
 #include "platform/qt/gbk_text_files.h"
-#include "stats/periods.h"
+#include "records/periods.h"
 #include "stats/statistics.h"
 #include "support/fakes.h"
 #include "support/journals.h"

@@ -6,10 +6,10 @@
 #include <cmath>
 
 #include "checkout/journal.h"
-#include "checkout/money.h"
 #include "fakes.h"
 #include "platform/numbers.h"
-#include "stats/periods.h"
+#include "records/money.h"
+#include "records/periods.h"
 
 namespace tovrin::bench {
 

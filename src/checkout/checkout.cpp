@@ -3,17 +3,17 @@
 #include <cmath>
 
 #include "checkout/journal.h"
-#include "checkout/money.h"
 #include "checkout/sale_journal.h"
 #include "platform/folder.h"
-#include "stats/periods.h"
+#include "records/money.h"
+#include "records/periods.h"
 
 namespace tovrin {
 
 namespace {
 
-const QString TAB = QStringLiteral("\t");
-const QString CRLF = QStringLiteral("\r\n");
+using records::CRLF;
+using records::TAB;
 constexpr double kTraceSize = 15;
 constexpr double kChangeSize = 200;
 constexpr double kAfterChangeSize = 135;

@@ -2,11 +2,6 @@
 
 namespace tovrin::records {
 
-namespace {
-const QString TAB = QStringLiteral("\t");
-const QString CRLF = QStringLiteral("\r\n");
-}  // namespace
-
 QString itemLine(const ItemTexts& item, bool barcodeForm) {
     QString line = QStringLiteral("商品:  ") + item.number + TAB + QStringLiteral("   折扣：   ") + TAB +
                    item.discount + TAB + QStringLiteral("商品总价格：  ") + TAB + item.total + TAB +

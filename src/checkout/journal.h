@@ -2,15 +2,13 @@
 
 #include <QString>
 
+#include "records/files.h"
+
 namespace tovrin {
 
 // The record texts of the three journals. Every writer adds CR LF after the
 // record, so a record ending in CR LF is followed by an empty line.
 namespace records {
-
-inline const QString kItemFile = QStringLiteral("tovrincomm.txt");
-inline const QString kSaleFile = QStringLiteral("tovrincalculate.txt");
-inline const QString kBlockFile = QStringLiteral("tovrinback.txt");
 
 // The money figures of one item or one sale, already as text.
 struct ItemTexts {

@@ -9,7 +9,7 @@ namespace tovrin {
 
 namespace {
 
-const QString CRLF = QStringLiteral("\r\n");
+using records::CRLF;
 const QString kHead = QStringLiteral("tovrin sale");
 const QString kEnd = QStringLiteral("\r\nend\r\n");
 const QString kNotRecorded = QStringLiteral("此次交易没有记录，请重试。");

@@ -5,21 +5,22 @@
 #include <utility>
 
 #include "barcode/lines.h"
-#include "checkout/money.h"
 #include "platform/bytefile.h"
 #include "platform/folder.h"
 #include "platform/memory.h"
+#include "records/files.h"
+#include "records/money.h"
+#include "records/periods.h"
 #include "stats/haystack.h"
-#include "stats/periods.h"
 
 namespace tovrin {
 
 namespace {
 
-const QString TAB = QStringLiteral("\t");
-const QString CRLF = QStringLiteral("\r\n");
-const QString kSaleJournal = QStringLiteral("tovrincalculate.txt");
-const QString kBlockJournal = QStringLiteral("tovrinback.txt");
+using records::CRLF;
+using records::TAB;
+const QString& kSaleJournal = records::kSaleFile;
+const QString& kBlockJournal = records::kBlockFile;
 const QString kDetailFile = QStringLiteral("betweenp.txt");
 const QString kTraceFile = QStringLiteral("betweenpq.txt");
 const QString kGoodsFile = QStringLiteral("betweensum.txt");

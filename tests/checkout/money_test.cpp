@@ -1,4 +1,4 @@
-#include "checkout/money.h"
+#include "records/money.h"
 
 #include <gtest/gtest.h>
 

@@ -37,8 +37,7 @@ rm -rf "${work:?}/$top"
 
 # Start through the desktop entry as a desktop does: GLib's launcher, the one
 # file managers use (%k becomes the entry's path), or, where python3-gi is
-# missing, the entry's Exec line run with %k replaced as the desktop entry
-# specification has it.
+# missing, the entry's Exec line run with %k replaced by the entry's path.
 cat >"$work/start.sh" <<'EOF'
 set -eu
 copy=$1

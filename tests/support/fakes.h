@@ -136,20 +136,29 @@ private:
     QTemporaryDir dir_;
 };
 
-// Wraps real files and fails chosen calls that change a file (append,
-// rewrite, truncate, remove), counted from 1 in the order made, as a full
-// disk would: a failing append or rewrite leaves the file as it was.
-class FaultyFiles : public TextFiles {
+// Real files behind a wrapper that only looks at the calls changing a file.
+class ForwardingFiles : public TextFiles {
 public:
-    explicit FaultyFiles(TextFiles& inner) : inner_(inner) {}
+    explicit ForwardingFiles(TextFiles& inner) : inner_(inner) {}
     Read read(const QString& path) const override { return inner_.read(path); }
-    std::optional<QString> append(const QString& path, const QString& record) override;
-    std::optional<QString> rewrite(const QString& path, const QString& content) override;
     QByteArray appended(const QString& record) const override { return inner_.appended(record); }
     QByteArray bytes(const QString& path, qint64 from, qint64 to) const override {
         return inner_.bytes(path, from, to);
     }
     Length length(const QString& path) const override { return inner_.length(path); }
+
+protected:
+    TextFiles& inner_;
+};
+
+// Wraps real files and fails chosen calls that change a file (append,
+// rewrite, truncate, remove), counted from 1 in the order made, as a full
+// disk would: a failing append or rewrite leaves the file as it was.
+class FaultyFiles : public ForwardingFiles {
+public:
+    using ForwardingFiles::ForwardingFiles;
+    std::optional<QString> append(const QString& path, const QString& record) override;
+    std::optional<QString> rewrite(const QString& path, const QString& content) override;
     std::optional<QString> truncate(const QString& path, qint64 length) override;
     std::optional<QString> remove(const QString& path) override;
 
@@ -159,26 +168,19 @@ public:
 
 private:
     bool fails(const QString& what, const QString& path);
-    TextFiles& inner_;
 };
 
 // Ends the process with _exit(kCrashed), as a kill would, at the n-th call
 // (from 1) that changes a file: before the call, halfway through its bytes
 // (an append or a rewrite cut short) or after it.
-class CrashingFiles : public TextFiles {
+class CrashingFiles : public ForwardingFiles {
 public:
     enum class When { Before, Halfway, After };
     static constexpr int kCrashed = 77;
 
-    CrashingFiles(TextFiles& inner, int at, When when) : inner_(inner), at_(at), when_(when) {}
-    Read read(const QString& path) const override { return inner_.read(path); }
+    CrashingFiles(TextFiles& inner, int at, When when) : ForwardingFiles(inner), at_(at), when_(when) {}
     std::optional<QString> append(const QString& path, const QString& record) override;
     std::optional<QString> rewrite(const QString& path, const QString& content) override;
-    QByteArray appended(const QString& record) const override { return inner_.appended(record); }
-    QByteArray bytes(const QString& path, qint64 from, qint64 to) const override {
-        return inner_.bytes(path, from, to);
-    }
-    Length length(const QString& path) const override { return inner_.length(path); }
     std::optional<QString> truncate(const QString& path, qint64 length) override;
     std::optional<QString> remove(const QString& path) override;
 
@@ -186,7 +188,6 @@ private:
     // Ends the process when this call is the chosen one and it is the time;
     // `torn` writes half of the bytes first.
     void point(When now, const QString& path, const QByteArray& torn = {}, bool truncateFirst = false);
-    TextFiles& inner_;
     int at_;
     When when_;
     int calls_ = 0;

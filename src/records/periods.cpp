@@ -1,4 +1,4 @@
-#include "stats/periods.h"
+#include "records/periods.h"
 
 #include <QStringEncoder>
 

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+namespace tovrin::records {
+
+// The journals beside the program.
+inline const QString kItemFile = QStringLiteral("tovrincomm.txt");
+inline const QString kSaleFile = QStringLiteral("tovrincalculate.txt");
+inline const QString kBlockFile = QStringLiteral("tovrinback.txt");
+
+// The field separator and the line end of every data file.
+inline const QString TAB = QStringLiteral("\t");
+inline const QString CRLF = QStringLiteral("\r\n");
+
+}  // namespace tovrin::records
