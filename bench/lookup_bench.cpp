@@ -62,7 +62,7 @@ void writeTable(const QString& path, int rows) {
         chunk += QStringLiteral("\t%1\t%2 %3\t规格\t件\t%4\t\t\t\t\t\t\r\n")
                      .arg(barcode(i), kNames[i % 5], QString::number(i), price(i));
         if (chunk.size() > (1 << 20) || i + 1 == rows) {
-            file.write(tovrin::toGbk(chunk));
+            file.write(tovrin::encodeGbk(chunk));
             chunk.clear();
         }
     }

@@ -4,15 +4,14 @@
 #include <QStringMatcher>
 #include <limits>
 
-#include "barcode/lines.h"
 #include "platform/bytefile.h"
 #include "platform/folder.h"
+#include "records/lines.h"
 
 namespace tovrin {
 
 namespace {
 
-constexpr qint64 kLineWindow = 720;  // characters from an occurrence to its line end
 // The bytes that hold 720 characters at most, a GBK character taking one or
 // two bytes, and a little more.
 constexpr qint64 kLineWindowBytes = 2 * kLineWindow + 2;

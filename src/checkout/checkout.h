@@ -10,6 +10,7 @@
 #include "platform/numbers.h"
 #include "platform/prompts.h"
 #include "platform/textfiles.h"
+#include "records/files.h"
 #include "voice/voice.h"
 
 namespace tovrin {
@@ -45,7 +46,7 @@ public:
     static inline const QString kValidation =
         QStringLiteral("实收金额  或 商品价格，数量，折扣比率 表达错误！请重试。");
     static inline const QString kTooLarge = QStringLiteral("金额或数量太大，超出了可以计算的范围！请重试。");
-    static inline const QString kNoRecords = QStringLiteral("今天还没有营收记录！");
+    static inline const QString& kNoRecords = records::kNoRecords;
 
     explicit Checkout(Deps deps);
 

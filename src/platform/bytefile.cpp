@@ -61,6 +61,17 @@ ByteFile::ByteFile(const QString& path, qint64 window)
     state_ = size_ > 0 ? State::HasContent : State::Empty;
 }
 
+std::unique_ptr<ByteFile> ByteFile::held(State state, QByteArray bytes, QString reason) {
+    std::unique_ptr<ByteFile> file(new ByteFile());
+    file->state_ = state;
+    file->reason_ = std::move(reason);
+    // The window is the whole content, so no part of it is ever read again.
+    file->size_ = bytes.size();
+    file->window_ = bytes.size();
+    file->buffer_ = std::move(bytes);
+    return file;
+}
+
 void ByteFile::load(qint64 from, qint64 length) {
     from = std::clamp<qint64>(from, 0, size_);
     length = std::clamp<qint64>(length, 0, size_ - from);

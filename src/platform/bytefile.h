@@ -4,6 +4,7 @@
 #include <QByteArrayView>
 #include <QFile>
 #include <QString>
+#include <memory>
 
 namespace tovrin {
 
@@ -17,6 +18,9 @@ public:
     enum class State { Missing, Unreadable, Empty, HasContent };
 
     explicit ByteFile(const QString& path, qint64 window = qint64(4) << 20);
+    // Bytes held in memory as if they were the file's (a test's, or a file
+    // already read).
+    static std::unique_ptr<ByteFile> held(State state, QByteArray bytes = {}, QString reason = {});
 
     State state() const { return state_; }
     // For Unreadable: the system's reason.
@@ -34,6 +38,7 @@ public:
     QByteArray bytes(qint64 from, qint64 to);
 
 private:
+    ByteFile() = default;
     // The bytes held from `pos` on, at least `atLeast` of them when the file
     // has that many; a new window is read at `pos` when needed.
     QByteArrayView ahead(qint64 pos, qint64 atLeast);
@@ -46,7 +51,7 @@ private:
     State state_ = State::Missing;
     QString reason_;
     qint64 size_ = 0;
-    qint64 window_;
+    qint64 window_ = 0;
     QByteArray buffer_;
     qint64 bufferStart_ = 0;
 };

@@ -21,9 +21,13 @@ QString decodeGbk(QByteArrayView bytes) {
     return text;
 }
 
-QByteArray TextFiles::appended(const QString& record) const {
+QByteArray encodeGbk(QStringView text) {
     QStringEncoder encoder("GBK");
-    return encoder.encode(record + QStringLiteral("\r\n"));
+    return encoder.encode(text);
+}
+
+QByteArray TextFiles::appended(const QString& record) const {
+    return encodeGbk(record + QStringLiteral("\r\n"));
 }
 
 QByteArray TextFiles::bytes(const QString& /*path*/, qint64 /*from*/, qint64 /*to*/) const { return {}; }
@@ -35,5 +39,51 @@ std::optional<QString> TextFiles::truncate(const QString& /*path*/, qint64 /*len
 }
 
 std::optional<QString> TextFiles::remove(const QString& /*path*/) { return kUnsupported; }
+
+std::unique_ptr<ByteFile> TextFiles::openBytes(const QString& path) const {
+    const Read file = read(path);
+    switch (file.state) {
+        case State::Missing:
+            return ByteFile::held(ByteFile::State::Missing);
+        case State::Unreadable:
+            return ByteFile::held(ByteFile::State::Unreadable, {}, file.reason);
+        case State::Empty:
+            return ByteFile::held(ByteFile::State::Empty);
+        case State::HasContent:
+            break;
+    }
+    return ByteFile::held(ByteFile::State::HasContent, encodeGbk(file.text));
+}
+
+namespace {
+
+// The new content held whole and written with rewrite() at commit.
+class HeldReplacement : public Replacement {
+public:
+    HeldReplacement(TextFiles& files, QString path) : files_(files), path_(std::move(path)) {}
+    QString failure() const override { return {}; }
+    qint64 size() const override { return bytes_.size(); }
+    bool write(QStringView text) override {
+        bytes_ += encoder_.encode(text);
+        return true;
+    }
+    bool cutBack(qint64 length) override {
+        if (length < bytes_.size()) bytes_.truncate(length);
+        return true;
+    }
+    std::optional<QString> commit() override { return files_.rewrite(path_, decodeGbk(bytes_)); }
+
+private:
+    TextFiles& files_;
+    QString path_;
+    QStringEncoder encoder_{"GBK"};
+    QByteArray bytes_;
+};
+
+}  // namespace
+
+std::unique_ptr<Replacement> TextFiles::replace(const QString& path) {
+    return std::make_unique<HeldReplacement>(*this, path);
+}
 
 }  // namespace tovrin

@@ -3,7 +3,11 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <QStringView>
+#include <memory>
 #include <optional>
+
+#include "platform/bytefile.h"
 
 namespace tovrin {
 
@@ -15,6 +19,26 @@ inline constexpr qint64 kMaxDataFileBytes = qint64(1) << 30;
 // large input, so it is given the bytes in pieces (a character cut between
 // two pieces comes out whole).
 QString decodeGbk(QByteArrayView bytes);
+// The GBK bytes of a text; a character GBK cannot write becomes "?".
+QByteArray encodeGbk(QStringView text);
+
+// The new content of a file, written in GBK beside it; the file takes it only
+// at commit(), and keeps its old content when the replacement is dropped
+// uncommitted.
+class Replacement {
+public:
+    virtual ~Replacement() = default;
+    // Why the replacement could not be begun or could not go on; empty while
+    // all is well.
+    virtual QString failure() const = 0;
+    // The bytes written so far.
+    virtual qint64 size() const = 0;
+    virtual bool write(QStringView text) = 0;
+    // Drops what was written after the first `length` bytes.
+    virtual bool cutBack(qint64 length) = 0;
+    // Puts the new content in the file's place; the reason on failure.
+    virtual std::optional<QString> commit() = 0;
+};
 
 // Every data file is GBK text without a byte-order mark.
 class TextFiles {
@@ -54,6 +78,13 @@ public:
     virtual std::optional<QString> truncate(const QString& path, qint64 length);
     // Removes the file; a missing file is no failure.
     virtual std::optional<QString> remove(const QString& path);
+
+    // The file's bytes, a window at a time, for searching files too large to
+    // be held; by default the file's text as read() gives it, held whole.
+    virtual std::unique_ptr<ByteFile> openBytes(const QString& path) const;
+    // Begins replacing the file's content; by default the new content is held
+    // and written with rewrite() at commit.
+    virtual std::unique_ptr<Replacement> replace(const QString& path);
 };
 
 }  // namespace tovrin

@@ -13,4 +13,7 @@ inline const QString kBlockFile = QStringLiteral("tovrinback.txt");
 inline const QString TAB = QStringLiteral("\t");
 inline const QString CRLF = QStringLiteral("\r\n");
 
+// Said when a journal holds nothing yet for the till to show.
+inline const QString kNoRecords = QStringLiteral("今天还没有营收记录！");
+
 }  // namespace tovrin::records

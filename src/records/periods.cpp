@@ -1,6 +1,6 @@
 #include "records/periods.h"
 
-#include <QStringEncoder>
+#include "platform/textfiles.h"
 
 namespace tovrin {
 
@@ -43,8 +43,7 @@ int displayWidth(const QString& text) {
     for (QChar c : text) {
         if (c.unicode() >= 0x80) rest += c;
     }
-    QStringEncoder encoder("GBK");
-    return width + int(QByteArray(encoder.encode(rest)).size());
+    return width + int(encodeGbk(rest).size());
 }
 
 QString tiaozhen(QString& tzs, double tzna) {

@@ -4,14 +4,14 @@
 #include <memory>
 #include <utility>
 
-#include "barcode/lines.h"
 #include "platform/bytefile.h"
 #include "platform/folder.h"
 #include "platform/memory.h"
 #include "records/files.h"
+#include "records/haystack.h"
+#include "records/lines.h"
 #include "records/money.h"
 #include "records/periods.h"
-#include "stats/haystack.h"
 
 namespace tovrin {
 

@@ -10,6 +10,7 @@
 #include "platform/numbers.h"
 #include "platform/prompts.h"
 #include "platform/textfiles.h"
+#include "records/files.h"
 
 namespace tovrin {
 
@@ -20,7 +21,7 @@ class Haystack;
 // tovrinback.txt.
 class Statistics {
 public:
-    static inline const QString kNoRecords = QStringLiteral("今天还没有营收记录！");
+    static inline const QString& kNoRecords = records::kNoRecords;
     static inline const QString kNoJournal = QStringLiteral("还没有营收记录！");
     static inline const QString kNoBarcodeRecords = QStringLiteral("没有 条码结算 的商品的营收记录！");
     static inline const QString kItemLabel = QStringLiteral("商品总价格：  ");

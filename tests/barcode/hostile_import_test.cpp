@@ -99,7 +99,7 @@ TEST_F(HostileWorkbooks, ALargeXlsOverSeveralSheetsImportsEveryRow) {
     chooser.answer = file("rows.xls");
     test::FakeProgressRunner runner;
     ASSERT_EQ(import(&runner).qqrs(), QStringLiteral("ok")) << prompts.texts().join(u'\n').toStdString();
-    const QStringList lines = fromGbk(table()).split(QStringLiteral("\r\n"));
+    const QStringList lines = decodeGbk(table()).split(QStringLiteral("\r\n"));
     ASSERT_EQ(lines.size(), 70000 + 1);
     EXPECT_EQ(lines[0],
               QStringLiteral("\t6900000000001\t商品名称1\t100\t瓶\t1\t0.5\t0\t类别1\t43232\t供应商1\t备注"));

@@ -267,7 +267,7 @@ TEST_F(BarcodeImportTest, TheLastRowIsTheLastWithContentInColumnAFoundExactly) {
     chooser.answer = QStringLiteral("/somewhere/goods.xlsx");
     ASSERT_EQ(importWith(scripted).qqrs(), QStringLiteral("ok"));
 
-    const QStringList lines = fromGbk(table()).split(QStringLiteral("\r\n"));
+    const QStringList lines = decodeGbk(table()).split(QStringLiteral("\r\n"));
     ASSERT_EQ(lines.size(), 40 + 70000 + 1);  // the text ends with CR LF
     EXPECT_EQ(lines[39], QStringLiteral("\t40\t名") + QString(9, QLatin1Char('\t')));
     EXPECT_EQ(lines[40], QString(11, QLatin1Char('\t')));
@@ -277,7 +277,7 @@ TEST_F(BarcodeImportTest, TheLastRowIsTheLastWithContentInColumnAFoundExactly) {
 TEST_F(BarcodeImportTest, TheShippedTemplateImports) {
     chooser.answer = QStringLiteral(TOVRIN_ASSETS "/商品条码价格表.xls");
     ASSERT_EQ(import().qqrs(), QStringLiteral("ok")) << prompts.texts().join(QLatin1Char('\n')).toStdString();
-    const QString text = fromGbk(table());
+    const QString text = decodeGbk(table());
     EXPECT_TRUE(text.startsWith(QStringLiteral("\t条码\t商品名称\t")));
     EXPECT_EQ(text.section(QStringLiteral("\r\n"), 0, 0).split(kTab)[5], QStringLiteral("销售价"));
 }

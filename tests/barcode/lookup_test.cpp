@@ -5,7 +5,7 @@
 #include <QStringMatcher>
 #include <random>
 
-#include "barcode/lines.h"
+#include "records/lines.h"
 #include "support/fakes.h"
 
 namespace tovrin {
@@ -149,7 +149,7 @@ struct Expected {
     QString line;
 };
 Expected byTheRule(const QByteArray& table, const QString& barcode) {
-    const QString text = upperSameLength(fromGbk(table));
+    const QString text = upperSameLength(decodeGbk(table));
     const QString key = kong2(upperSameLength(barcode));
     Expected out;
     if (key.isEmpty()) return {2, {}};

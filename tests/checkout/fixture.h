@@ -17,7 +17,7 @@ struct CheckoutFixture {
           lookup(files, prompts, files.folder()),
           checkout({form, display, prompts, files, clock, *numbers, voice, lookup, files.folder()}) {}
 
-    QString journal(const QString& name) const { return fromGbk(files.bytes(name)); }
+    QString journal(const QString& name) const { return decodeGbk(files.bytes(name)); }
     // Types a price with its keys, then Enter; true when the item was accepted.
     bool enter(const QString& price, const QString& rate = QStringLiteral("100"),
                const QString& quantity = QStringLiteral("1")) {

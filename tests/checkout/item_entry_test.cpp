@@ -43,7 +43,7 @@ TEST(ItemEntry, ThreeItemsWithACorrection) {
     EXPECT_EQ(f.files.bytes(kItemFile),
               test::gbk(priceLine("1", "0", "10", "1") + priceLine("2", "1.8", "9", "2") +
                         priceLine("3", "-1.8", "-9", "2")));
-    EXPECT_EQ(f.display.text(), fromGbk(f.files.bytes(kItemFile)) + QStringLiteral("\r\n") +
+    EXPECT_EQ(f.display.text(), decodeGbk(f.files.bytes(kItemFile)) + QStringLiteral("\r\n") +
                                     totalsBlock("3", "0", "10", "5", "10"));
     EXPECT_EQ(f.checkout.sale.shpleiji, 3);
     EXPECT_EQ(f.form.text(Box::Text2), QString());

@@ -70,7 +70,7 @@ protected:
         stats.Command1_1_Click();
         ASSERT_FALSE(prompts.ranOutOfAnswers);
     }
-    QString summaryFile() const { return fromGbk(files.bytes(QStringLiteral("betweensum.txt"))); }
+    QString summaryFile() const { return decodeGbk(files.bytes(QStringLiteral("betweensum.txt"))); }
 
     TempFiles files;
     FakePrompts prompts;

@@ -107,7 +107,7 @@ void CrashingFiles::point(When now, const QString& path, const QByteArray& torn,
 
 std::optional<QString> CrashingFiles::append(const QString& path, const QString& record) {
     point(When::Before, path);
-    point(When::Halfway, path, toGbk(record + QStringLiteral("\r\n")));
+    point(When::Halfway, path, encodeGbk(record + QStringLiteral("\r\n")));
     const auto result = inner_.append(path, record);
     point(When::After, path);
     return result;
@@ -115,7 +115,7 @@ std::optional<QString> CrashingFiles::append(const QString& path, const QString&
 
 std::optional<QString> CrashingFiles::rewrite(const QString& path, const QString& content) {
     point(When::Before, path);
-    point(When::Halfway, path, toGbk(content), true);
+    point(When::Halfway, path, encodeGbk(content), true);
     const auto result = inner_.rewrite(path, content);
     point(When::After, path);
     return result;
@@ -137,6 +137,6 @@ std::optional<QString> CrashingFiles::remove(const QString& path) {
     return result;
 }
 
-QByteArray gbk(const QString& text) { return toGbk(text); }
+QByteArray gbk(const QString& text) { return encodeGbk(text); }
 
 }  // namespace tovrin::test

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <cerrno>
@@ -12,13 +14,6 @@
 #include "platform/datafile.h"
 
 namespace tovrin {
-
-QByteArray toGbk(const QString& text) {
-    QStringEncoder encoder("GBK");
-    return encoder.encode(text);
-}
-
-QString fromGbk(const QByteArray& bytes) { return decodeGbk(bytes); }
 
 namespace {
 
@@ -51,6 +46,47 @@ int openForWriting(const QByteArray& name, int flags, QString& reason) {
     }
     return fd;
 }
+
+// The new content in a file of its own beside the old one, renamed over it at
+// commit.
+class SavedReplacement : public Replacement {
+public:
+    explicit SavedReplacement(const QString& path) : out_(path) {
+        if (QFileInfo(path).isDir()) {
+            failure_ = QStringLiteral("这是一个文件夹");
+        } else if (!out_.open(QIODevice::WriteOnly)) {
+            failure_ = out_.errorString();
+        }
+    }
+    QString failure() const override { return failure_; }
+    qint64 size() const override { return out_.pos(); }
+    bool write(QStringView text) override {
+        if (!failure_.isEmpty()) return false;
+        const QByteArray bytes = encoder_.encode(text);
+        return out_.write(bytes) == bytes.size() || fail();
+    }
+    bool cutBack(qint64 length) override {
+        if (!failure_.isEmpty()) return false;
+        return length >= out_.pos() || (out_.resize(length) && out_.seek(length)) || fail();
+    }
+    std::optional<QString> commit() override {
+        if (failure_.isEmpty() && !out_.commit()) fail();
+        if (failure_.isEmpty()) return std::nullopt;
+        return failure_;
+    }
+
+private:
+    bool fail() {
+        failure_ = out_.errorString();
+        if (failure_.isEmpty()) failure_ = QStringLiteral("写入失败");
+        out_.cancelWriting();
+        return false;
+    }
+
+    QSaveFile out_;
+    QStringEncoder encoder_{"GBK"};
+    QString failure_;
+};
 
 }  // namespace
 
@@ -107,7 +143,7 @@ std::optional<QString> GbkTextFiles::append(const QString& path, const QString& 
         return reason;
     }
     const off_t before = st.st_size;
-    const int error = writeAll(fd, toGbk(record + QStringLiteral("\r\n")));
+    const int error = writeAll(fd, encodeGbk(record + QStringLiteral("\r\n")));
     if (error != 0) {
         while (::ftruncate(fd, before) != 0 && errno == EINTR) {
         }
@@ -122,14 +158,14 @@ std::optional<QString> GbkTextFiles::rewrite(const QString& path, const QString&
     QString reason;
     const int fd = openForWriting(fileName(path), O_TRUNC, reason);
     if (fd < 0) return reason;
-    const int error = writeAll(fd, toGbk(content));
+    const int error = writeAll(fd, encodeGbk(content));
     ::close(fd);
     if (error != 0) return systemReason(error);
     return std::nullopt;
 }
 
 QByteArray GbkTextFiles::appended(const QString& record) const {
-    return toGbk(record + QStringLiteral("\r\n"));
+    return encodeGbk(record + QStringLiteral("\r\n"));
 }
 
 QByteArray GbkTextFiles::bytes(const QString& path, qint64 from, qint64 to) const {
@@ -175,6 +211,14 @@ std::optional<QString> GbkTextFiles::truncate(const QString& path, qint64 length
     ::close(fd);
     if (error != 0) return systemReason(error);
     return std::nullopt;
+}
+
+std::unique_ptr<ByteFile> GbkTextFiles::openBytes(const QString& path) const {
+    return std::make_unique<ByteFile>(path);
+}
+
+std::unique_ptr<Replacement> GbkTextFiles::replace(const QString& path) {
+    return std::make_unique<SavedReplacement>(path);
 }
 
 std::optional<QString> GbkTextFiles::remove(const QString& path) {

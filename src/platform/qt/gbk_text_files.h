@@ -30,6 +30,9 @@ public:
     Length length(const QString& path) const override;
     std::optional<QString> truncate(const QString& path, qint64 length) override;
     std::optional<QString> remove(const QString& path) override;
+    std::unique_ptr<ByteFile> openBytes(const QString& path) const override;
+    // Writes a file beside the old one that takes its place at commit.
+    std::unique_ptr<Replacement> replace(const QString& path) override;
 
     // The size of the pieces a file is read and decoded in.
     static constexpr qint64 kPiece = qint64(16) << 20;
@@ -39,8 +42,5 @@ private:
 
     DiskCalls calls_;
 };
-
-QByteArray toGbk(const QString& text);
-QString fromGbk(const QByteArray& bytes);
 
 }  // namespace tovrin

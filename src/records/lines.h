@@ -6,6 +6,10 @@
 
 namespace tovrin {
 
+// How far the line rule looks forward from an occurrence for its line's end,
+// in characters.
+inline constexpr qsizetype kLineWindow = 720;
+
 // Upper case that maps every character to one character, so that positions
 // in the upper-cased text are the positions in the original ("ß" stays "ß").
 // A text handed over (moved) is upper-cased in place.

@@ -1,16 +1,15 @@
-#include "stats/haystack.h"
+#include "records/haystack.h"
 
 #include <QSet>
 #include <algorithm>
 
-#include "barcode/lines.h"
 #include "platform/textfiles.h"
+#include "records/lines.h"
 
 namespace tovrin {
 
 namespace {
 const QByteArray kCrLf = QByteArrayLiteral("\r\n");
-constexpr qint64 kLineWindow = 720;
 }  // namespace
 
 qint64 TextHaystack::indexOf(const QString& needle, qint64 from, qint64 limit) {

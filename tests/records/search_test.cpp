@@ -2,10 +2,10 @@
 
 #include <random>
 
-#include "barcode/lines.h"
 #include "platform/bytefile.h"
 #include "platform/qt/gbk_text_files.h"
-#include "stats/haystack.h"
+#include "records/haystack.h"
+#include "records/lines.h"
 #include "support/fakes.h"
 
 namespace tovrin {
@@ -52,7 +52,7 @@ QString randomJournal(std::mt19937& rng, int lines) {
 TEST(ByteFile, SearchesAcrossItsWindowsLikeASearchOfTheWholeFile) {
     TempFiles files;
     std::mt19937 rng(7);
-    const QByteArray bytes = toGbk(randomJournal(rng, 600));
+    const QByteArray bytes = encodeGbk(randomJournal(rng, 600));
     ASSERT_GT(bytes.size(), 5 * 4096);
     files.put(QStringLiteral("j.txt"), bytes);
     ByteFile file(files.path(QStringLiteral("j.txt")), 4096);
@@ -96,11 +96,11 @@ TEST(JournalSearch, BytesAndDecodedTextGiveTheSameResults) {
                                  QString()};
     for (unsigned seed = 1; seed <= 12; ++seed) {
         std::mt19937 rng(seed);
-        const QByteArray bytes = toGbk(randomJournal(rng, 300));
+        const QByteArray bytes = encodeGbk(randomJournal(rng, 300));
         files.put(QStringLiteral("j.txt"), bytes);
         ByteFile file(files.path(QStringLiteral("j.txt")), 4096);
         FileHaystack inBytes(file);
-        TextHaystack decoded(upperSameLength(fromGbk(bytes) + QStringLiteral("\r\n")));
+        TextHaystack decoded(upperSameLength(decodeGbk(bytes) + QStringLiteral("\r\n")));
         for (const QString& key : keys) {
             for (const QString& terminator : terminators) {
                 const QString needle = key + terminator;

@@ -1,10 +1,6 @@
-#include "barcode/lines.h"
+#include "records/lines.h"
 
 namespace tovrin {
-
-namespace {
-constexpr qsizetype kLineWindow = 720;
-}
 
 QString upperSameLength(QString text) {
     QString out = std::move(text);
