@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <map>
 
 #include "platform/clock.h"
 #include "support/fakes.h"
@@ -39,6 +41,77 @@ TEST(TextFiles, FailuresNameTheReason) {
     ASSERT_TRUE(failure.has_value());
     EXPECT_FALSE(failure->isEmpty());
     EXPECT_TRUE(files.rewrite(files.path(QStringLiteral("no/such/dir.txt")), QString()).has_value());
+}
+
+// Files held in memory, on the defaults of the interface for everything but
+// reading and writing whole records.
+class HeldFiles : public TextFiles {
+public:
+    std::map<QString, QString> texts;
+    Read read(const QString& path) const override {
+        const auto it = texts.find(path);
+        if (it == texts.end()) return {State::Missing, {}, {}};
+        if (it->second.isEmpty()) return {State::Empty, {}, {}};
+        return {State::HasContent, it->second, {}};
+    }
+    std::optional<QString> append(const QString& path, const QString& record) override {
+        texts[path] += record + QStringLiteral("\r\n");
+        return std::nullopt;
+    }
+    std::optional<QString> rewrite(const QString& path, const QString& content) override {
+        texts[path] = content;
+        return std::nullopt;
+    }
+};
+
+TEST(TextFiles, OpenBytesByDefaultHoldsTheTextInGbk) {
+    HeldFiles files;
+    files.texts[QStringLiteral("a")] = QStringLiteral("商品\t1\r\n");
+    files.texts[QStringLiteral("empty")] = QString();
+    const auto bytes = files.openBytes(QStringLiteral("a"));
+    EXPECT_EQ(bytes->state(), ByteFile::State::HasContent);
+    EXPECT_EQ(bytes->size(), 8);
+    EXPECT_EQ(bytes->indexOf("\t1", 0), 4);
+    EXPECT_EQ(bytes->lastIndexOf("\r\n", 7), 6);
+    EXPECT_EQ(bytes->bytes(0, 4), QByteArray("\xc9\xcc\xc6\xb7"));
+    EXPECT_EQ(files.openBytes(QStringLiteral("empty"))->state(), ByteFile::State::Empty);
+    EXPECT_EQ(files.openBytes(QStringLiteral("none"))->state(), ByteFile::State::Missing);
+}
+
+TEST(TextFiles, AReplacementReachesTheFileOnlyAtCommit) {
+    HeldFiles held;
+    TempFiles disk;
+    for (TextFiles* files : {static_cast<TextFiles*>(&held), static_cast<TextFiles*>(&disk)}) {
+        const QString path = files == &held ? QStringLiteral("t.txt") : disk.path(QStringLiteral("t.txt"));
+        ASSERT_FALSE(files->rewrite(path, QStringLiteral("old\r\n")));
+        {
+            const auto dropped = files->replace(path);
+            EXPECT_TRUE(dropped->write(QStringLiteral("never")));
+        }
+        EXPECT_EQ(files->read(path).text, QStringLiteral("old\r\n"));
+
+        const auto next = files->replace(path);
+        ASSERT_TRUE(next->failure().isEmpty());
+        EXPECT_TRUE(next->write(QStringLiteral("\t条码\r\n")));
+        const qint64 kept = next->size();
+        EXPECT_EQ(kept, 7);
+        EXPECT_TRUE(next->write(QStringLiteral("\t\t\r\n")));
+        EXPECT_TRUE(next->cutBack(kept));
+        EXPECT_EQ(files->read(path).text, QStringLiteral("old\r\n"));
+        EXPECT_FALSE(next->commit());
+        EXPECT_EQ(files->read(path).text, QStringLiteral("\t条码\r\n"));
+    }
+    EXPECT_EQ(disk.bytes(QStringLiteral("t.txt")), QByteArray("\t\xcc\xf5\xc2\xeb\r\n"));
+}
+
+TEST(TextFiles, AFolderCannotBeReplaced) {
+    TempFiles files;
+    QDir(files.folder()).mkdir(QStringLiteral("dir.txt"));
+    const auto replacement = files.replace(files.path(QStringLiteral("dir.txt")));
+    EXPECT_EQ(replacement->failure(), QStringLiteral("这是一个文件夹"));
+    EXPECT_FALSE(replacement->write(QStringLiteral("x")));
+    EXPECT_EQ(replacement->commit(), QStringLiteral("这是一个文件夹"));
+    EXPECT_TRUE(QFileInfo(files.path(QStringLiteral("dir.txt"))).isDir());
 }
 
 TEST(DateTimeText, MonthDayAndHourWithoutLeadingZero) {

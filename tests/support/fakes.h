@@ -146,6 +146,7 @@ public:
         return inner_.bytes(path, from, to);
     }
     Length length(const QString& path) const override { return inner_.length(path); }
+    std::unique_ptr<ByteFile> openBytes(const QString& path) const override { return inner_.openBytes(path); }
 
 protected:
     TextFiles& inner_;
