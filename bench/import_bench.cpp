@@ -30,6 +30,7 @@
 #include <map>
 
 #include "barcode/import.h"
+#include "platform/qt/gbk_text_files.h"
 #include "support/fakes.h"
 #include "support/memory.h"
 #include "workbook/workbook_reader.h"
@@ -349,7 +350,8 @@ void importWorkbook(benchmark::State& state, const QString& path, int goods, int
     SystemClock clock;
     NumberFormat numbers;
     QTemporaryDir out;
-    BarcodeImport import(prompts, chooser, reader, clock, numbers, out.path());
+    GbkTextFiles files;
+    BarcodeImport import(files, prompts, chooser, reader, clock, numbers, out.path());
     const double before = bench::residentMb();
     bench::resetPeak();
     QElapsedTimer timer;
