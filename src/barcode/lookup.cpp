@@ -240,7 +240,8 @@ std::optional<BarcodeItem> BarcodeLookup::accept(const QString& line, const QStr
 bool BarcodeLookup::usable(TextFiles::State state, const QString& path, const QString& reason) {
     switch (state) {
         case TextFiles::State::Missing:
-            prompts_.ok(QStringLiteral("没有找到条码价格表 collector.txt，请先单击“更新条码价格”导入。"));
+            prompts_.ok(QStringLiteral("没有找到条码价格表 ") + kTableFile +
+                        QStringLiteral("，请先单击“更新条码价格”导入。"));
             return false;
         case TextFiles::State::Unreadable:
             prompts_.ok(QStringLiteral("无法读取 ") + path + QStringLiteral("：") + reason);
