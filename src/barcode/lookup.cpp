@@ -91,6 +91,8 @@ public:
             if (size_ > pos + kLineWindowBytes) return -1;
             end = size_;
         }
+        // A character takes a byte at least, so a short line needs no count.
+        if (end - pos < kLineWindow) return end;
         return text(pos, end).size() < kLineWindow ? end : -1;
     }
 
