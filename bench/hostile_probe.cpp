@@ -43,7 +43,8 @@ int main(int argc, char** argv) {
         bench::FixedChooser chooser;
         chooser.path = args[2];
         WorkbookReader reader;
-        BarcodeImport import(prompts, chooser, reader, clock, numbers, args[3]);
+        GbkTextFiles files;
+        BarcodeImport import(files, prompts, chooser, reader, clock, numbers, args[3]);
         const QString result = import.qqrs();
         std::printf("import: %s\n", result == QLatin1String("ok") ? "imported" : "refused");
     } else if (args.size() == 4 && args[1] == QLatin1String("report")) {

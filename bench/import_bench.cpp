@@ -23,13 +23,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 #include <cstdio>
 #include <map>
 
 #include "barcode/import.h"
+#include "barcode/lookup.h"
+#include "platform/qt/gbk_text_files.h"
 #include "support/fakes.h"
 #include "support/memory.h"
 #include "workbook/workbook_reader.h"
@@ -254,7 +255,6 @@ QString makeCsv(int goods) {
     const QString path = folder().filePath(QStringLiteral("bench.csv"));
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return {};
-    QStringEncoder gbk("GBK");
     QStringList titles;
     for (const char* t : kTitles) titles << QString::fromUtf8(t);
     QString chunk = titles.join(QLatin1Char(',')) + QStringLiteral("\r\n");
@@ -268,11 +268,11 @@ QString makeCsv(int goods) {
                      .arg(g.category, g.supplier) +
                  QLatin1Char('"') + g.note + QStringLiteral("\"\r\n");
         if (chunk.size() > (1 << 19)) {
-            file.write(gbk.encode(chunk));
+            file.write(encodeGbk(chunk));
             chunk.clear();
         }
     }
-    file.write(gbk.encode(chunk));
+    file.write(encodeGbk(chunk));
     return file.error() == QFileDevice::NoError ? path : QString();
 }
 
@@ -349,7 +349,8 @@ void importWorkbook(benchmark::State& state, const QString& path, int goods, int
     SystemClock clock;
     NumberFormat numbers;
     QTemporaryDir out;
-    BarcodeImport import(prompts, chooser, reader, clock, numbers, out.path());
+    GbkTextFiles files;
+    BarcodeImport import(files, prompts, chooser, reader, clock, numbers, out.path());
     const double before = bench::residentMb();
     bench::resetPeak();
     QElapsedTimer timer;
@@ -363,7 +364,7 @@ void importWorkbook(benchmark::State& state, const QString& path, int goods, int
     const double ms = double(timer.nsecsElapsed()) / 1e6 / double(state.iterations());
     const double peak = bench::peakMb();
     const double after = bench::residentMb();
-    const QString table = out.filePath(QStringLiteral("collector.txt"));
+    const QString table = out.filePath(BarcodeLookup::kTableFile);
     const QString fault = checkTable(table, goods, sheets);
     if (!fault.isEmpty()) {
         std::fprintf(stderr, "%s: %s\n", qPrintable(QFileInfo(path).fileName()), qPrintable(fault));

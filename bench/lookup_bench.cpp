@@ -103,7 +103,7 @@ double grepMs(const QString& grep, const QString& key, const QString& path) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("collector.txt"));
+    const QString path = dir.filePath(tovrin::BarcodeLookup::kTableFile);
     const QString grep = QStandardPaths::findExecutable(QStringLiteral("grep"));
     if (grep.isEmpty()) std::printf("grep not found: the ratios to grep -F are skipped\n");
 

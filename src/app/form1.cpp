@@ -71,9 +71,9 @@ Form1::Form1(Form1Services services, QWidget* parent) : QWidget(parent), service
                        *services_.numbers, *voice_, *lookup_, services_.folder});
     statistics_ = std::make_unique<Statistics>(*this, RichTextBox1Model, *services_.prompts, *services_.files,
                                                *services_.clock, *services_.numbers, services_.folder);
-    import_ = std::make_unique<BarcodeImport>(*services_.prompts, *services_.chooser, *services_.spreadsheets,
-                                              *services_.clock, *services_.numbers, services_.folder,
-                                              services_.progress);
+    import_ = std::make_unique<BarcodeImport>(*services_.files, *services_.prompts, *services_.chooser,
+                                              *services_.spreadsheets, *services_.clock, *services_.numbers,
+                                              services_.folder, services_.progress);
     connect(Command1_0, &QPushButton::clicked, this, [this] { checkout_->Command1_0_Click(); });
     connect(Command1_1, &QPushButton::clicked, this, [this] { statistics_->Command1_1_Click(); });
     connect(Command2, &QPushButton::clicked, this, [this] { import_->Command2_Click(); });

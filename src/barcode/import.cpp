@@ -1,8 +1,7 @@
 #include "barcode/import.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
-#include <QStringEncoder>
+#include <memory>
 
 #include "barcode/lookup.h"
 #include "platform/folder.h"
@@ -24,7 +23,7 @@ QStringView trimBlanks(QStringView text) {
 }
 
 // Writes the rows of the sheets as table lines: a TAB and the trimmed cell
-// text for each column A to K, then CR LF, in GBK. Rows that the reader leaves
+// text for each column A to K, then CR LF (the replacement writes GBK). Rows that the reader leaves
 // out (all cells empty) become lines of eleven TABs. Rows after a sheet's last
 // row with content in column A are taken back when the sheet ends; row 1 is
 // always kept, so an empty sheet gives one line of eleven TABs.
@@ -33,15 +32,15 @@ public:
     // Rows are told to `progress` every so often; it can stop the writing.
     static constexpr qint64 kRowsPerReport = 512;
 
-    TableWriter(QSaveFile& out, const NumberFormat& numbers, const Clock& clock, Progress& progress)
-        : out_(out), numbers_(numbers), clock_(clock), progress_(progress), encoder_("GBK") {}
+    TableWriter(Replacement& out, const NumberFormat& numbers, const Clock& clock, Progress& progress)
+        : out_(out), numbers_(numbers), clock_(clock), progress_(progress) {}
 
     const QString& error() const { return error_; }
     bool cancelled() const { return cancelled_; }
 
     bool beginSheet(const QString&) override {
         lastRow_ = 0;
-        kept_ = out_.pos();
+        kept_ = out_.size();
         return true;
     }
 
@@ -61,35 +60,38 @@ public:
         }
         line_ += QStringLiteral("\r\n");
         const bool columnA = !cells.empty() && cells[0].hasContent();
-        return write(number, encoder_.encode(line_), columnA);
+        return write(number, line_, columnA);
     }
 
     bool endSheet() override {
         if (lastRow_ == 0 && !write(1, blankLine(), false)) return false;
-        if (out_.pos() > kept_ && !(out_.resize(kept_) && out_.seek(kept_))) return stop(out_.errorString());
+        if (!out_.cutBack(kept_)) return stop(out_.failure());
         return true;
     }
 
 private:
-    static QByteArray blankLine() { return QByteArray(BarcodeImport::kColumns, '\t') + "\r\n"; }
+    static const QString& blankLine() {
+        static const QString line =
+            QString(BarcodeImport::kColumns, QLatin1Char('\t')) + QStringLiteral("\r\n");
+        return line;
+    }
 
     bool stop(const QString& why) {
         if (error_.isEmpty()) error_ = why.isEmpty() ? QStringLiteral("写入失败") : why;
         return false;
     }
 
-    bool write(int number, const QByteArray& bytes, bool columnA) {
-        if (out_.write(bytes) != bytes.size()) return stop(out_.errorString());
+    bool write(int number, const QString& line, bool columnA) {
+        if (!out_.write(line)) return stop(out_.failure());
         lastRow_ = number;
-        if (number == 1 || columnA) kept_ = out_.pos();
+        if (number == 1 || columnA) kept_ = out_.size();
         return true;
     }
 
-    QSaveFile& out_;
+    Replacement& out_;
     const NumberFormat& numbers_;
     const Clock& clock_;
     Progress& progress_;
-    QStringEncoder encoder_;
     qint64 rows_ = 0;  // rows handed in, of all sheets
     bool cancelled_ = false;
     QString line_;
@@ -100,10 +102,11 @@ private:
 
 }  // namespace
 
-BarcodeImport::BarcodeImport(Prompts& prompts, FileChooser& chooser, SpreadsheetReader& reader,
-                             const Clock& clock, const NumberFormat& numbers, QString folder,
-                             ProgressRunner* runner)
-    : prompts_(prompts),
+BarcodeImport::BarcodeImport(TextFiles& files, Prompts& prompts, FileChooser& chooser,
+                             SpreadsheetReader& reader, const Clock& clock, const NumberFormat& numbers,
+                             QString folder, ProgressRunner* runner)
+    : files_(files),
+      prompts_(prompts),
       chooser_(chooser),
       reader_(reader),
       clock_(clock),
@@ -150,9 +153,8 @@ QString BarcodeImport::qqrs() {
         refuse(QStringLiteral("无法写入 ") + tablePath + QStringLiteral("：") + why);
         return QString();
     };
-    if (QFileInfo(tablePath).isDir()) return cannotWrite(QStringLiteral("这是一个文件夹"));
-    QSaveFile out(tablePath);
-    if (!out.open(QIODevice::WriteOnly)) return cannotWrite(out.errorString());
+    std::unique_ptr<Replacement> out = files_.replace(tablePath);
+    if (!out->failure().isEmpty()) return cannotWrite(out->failure());
 
     // The workbook is read off the window's thread; the file is only
     // touched by the work while it runs.
@@ -160,26 +162,28 @@ QString BarcodeImport::qqrs() {
     bool cancelled = false;
     QString writeError;
     runner_.run(QStringLiteral("正在导入 ") + QFileInfo(*chosen).fileName(), [&](Progress& progress) {
-        TableWriter writer(out, numbers_, clock_, progress);
+        TableWriter writer(*out, numbers_, clock_, progress);
         result = reader_.read(*chosen, kColumns, writer);
         cancelled = writer.cancelled();
         writeError = writer.error();
     });
+    // A replacement dropped uncommitted leaves the old table; it is dropped
+    // before the message is shown.
     if (cancelled) {
-        out.cancelWriting();
+        out.reset();
         refuse(kCancelled);
         return {};
     }
     if (result.status == SpreadsheetReader::Result::Status::Failed) {
-        out.cancelWriting();
+        out.reset();
         refuse(QStringLiteral("无法导入 ") + *chosen + QStringLiteral("：") + result.reason);
         return {};
     }
     if (result.status == SpreadsheetReader::Result::Status::Stopped || !writeError.isEmpty()) {
-        out.cancelWriting();
+        out.reset();
         return cannotWrite(writeError);
     }
-    if (!out.commit()) return cannotWrite(out.errorString());
+    if (const std::optional<QString> failure = out->commit()) return cannotWrite(*failure);
     return QStringLiteral("ok");
 }
 

@@ -9,6 +9,7 @@
 #include "platform/progress.h"
 #include "platform/prompts.h"
 #include "platform/spreadsheet.h"
+#include "platform/textfiles.h"
 
 namespace tovrin {
 
@@ -16,8 +17,8 @@ namespace tovrin {
 // worksheet in workbook order, each from row 1 down to its last row with
 // content in column A, columns A to K, one table line per row.
 //
-// The new table is written beside the old one and takes its place only once
-// the whole workbook has been read, so a workbook that cannot be read leaves
+// The new table is written as a replacement of the old one (TextFiles::replace)
+// and takes its place only once the whole workbook has been read, so a workbook that cannot be read leaves
 // the old table as it was. The workbook itself is only read.
 class BarcodeImport {
 public:
@@ -28,8 +29,9 @@ public:
 
     // The workbook is read through `runner`, which shows how far it got and
     // lets the cashier cancel; without one it is read in place.
-    BarcodeImport(Prompts& prompts, FileChooser& chooser, SpreadsheetReader& reader, const Clock& clock,
-                  const NumberFormat& numbers, QString folder, ProgressRunner* runner = nullptr);
+    BarcodeImport(TextFiles& files, Prompts& prompts, FileChooser& chooser, SpreadsheetReader& reader,
+                  const Clock& clock, const NumberFormat& numbers, QString folder,
+                  ProgressRunner* runner = nullptr);
 
     // The button "更新条码价格": the question, the import, the success message.
     void Command2_Click();
@@ -48,6 +50,7 @@ public:
 private:
     void refuse(const QString& why);
 
+    TextFiles& files_;
     Prompts& prompts_;
     FileChooser& chooser_;
     SpreadsheetReader& reader_;

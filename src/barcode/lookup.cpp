@@ -1,10 +1,8 @@
 #include "barcode/lookup.h"
 
-#include <QStringDecoder>
 #include <QStringMatcher>
 #include <limits>
 
-#include "platform/bytefile.h"
 #include "platform/folder.h"
 #include "records/lines.h"
 
@@ -22,29 +20,13 @@ const QString kNoPrice = QStringLiteral("没有该商品条码对应的价格！
 
 // GBK: a lead byte followed by a trail byte is one character; every other
 // byte is one character by itself (a lead byte before a byte that cannot
-// follow it stands alone). A lead byte at the very end of the file is dropped.
+// follow it stands alone), as the decoder has it. The search tells from these
+// alone whether a match starts a character, without decoding the table up to
+// it.
 bool isLead(uchar b) { return b >= 0x81 && b <= 0xFE; }
 bool isTrail(uchar b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFE); }
 bool isLetter(uchar b) { return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z'); }
 uchar upperAscii(uchar b) { return b >= 'a' && b <= 'z' ? uchar(b - 32) : b; }
-
-// The number of characters the bytes decode to; `endsFile` when nothing
-// follows them in the file.
-qint64 charCount(QByteArrayView bytes, bool endsFile) {
-    qint64 count = 0;
-    const qsizetype n = bytes.size();
-    for (qsizetype i = 0; i < n; ++count) {
-        const uchar b = uchar(bytes[i]);
-        if (isLead(b) && i + 1 < n && isTrail(uchar(bytes[i + 1]))) {
-            i += 2;
-        } else if (isLead(b) && i + 1 == n && endsFile) {
-            break;
-        } else {
-            ++i;
-        }
-    }
-    return count;
-}
 
 // The barcode table searched in its GBK bytes for a key of ASCII characters.
 // Only ASCII bytes decode to ASCII characters and no GBK character upper-cases
@@ -109,17 +91,20 @@ public:
             if (size_ > pos + kLineWindowBytes) return -1;
             end = size_;
         }
-        const QByteArray bytes = file_.bytes(pos, end);
-        return charCount(bytes, end == size_) < kLineWindow ? end : -1;
+        // A character takes a byte at least, so a short line needs no count.
+        if (end - pos < kLineWindow) return end;
+        return text(pos, end).size() < kLineWindow ? end : -1;
     }
 
     // The characters of the bytes [from, to) as in the decoded table, for a
-    // `to` at a CR or at the end of the file.
+    // `from` that starts a character and a `to` at an ASCII byte (a CR, an
+    // occurrence of the key) or at the end of the file.
     QString text(qint64 from, qint64 to) {
-        // A lead byte before `to` stands alone there, unless `to` ends the file.
+        // A lead byte before `to` stands alone there, unless `to` ends the
+        // file (where it is dropped): the ASCII byte is decoded with the
+        // rest and taken off again.
         const bool more = to < size_;
-        QStringDecoder decoder("GBK");
-        QString out = decoder.decode(file_.bytes(from, more ? to + 1 : to));
+        QString out = decodeGbk(file_.bytes(from, more ? to + 1 : to));
         if (more) out.chop(1);
         return out;
     }
@@ -127,9 +112,8 @@ public:
     // The first line up to 720 characters from an occurrence at `pos`, when
     // no CR ends it before.
     QString cutFirstLine(qint64 pos) {
-        QStringDecoder decoder("GBK");
-        const QString head = decoder.decode(file_.bytes(0, std::min(size_, pos + kLineWindowBytes)));
-        return head.left(charCount(file_.bytes(0, pos), false) + kLineWindow);
+        const QString head = decodeGbk(file_.bytes(0, std::min(size_, pos + kLineWindowBytes)));
+        return head.left(text(0, pos).size() + kLineWindow);
     }
 
 private:
@@ -185,6 +169,20 @@ private:
     qint64 crKnownUpTo_ = -1, crBefore_ = -1;
 };
 
+TextFiles::State textState(ByteFile::State state) {
+    switch (state) {
+        case ByteFile::State::Missing:
+            return TextFiles::State::Missing;
+        case ByteFile::State::Unreadable:
+            return TextFiles::State::Unreadable;
+        case ByteFile::State::Empty:
+            return TextFiles::State::Empty;
+        case ByteFile::State::HasContent:
+            break;
+    }
+    return TextFiles::State::HasContent;
+}
+
 // True when the byte search finds the key where the search of the decoded,
 // upper-cased table would: a key of ASCII characters.
 bool searchesBytes(const QString& key) {
@@ -209,11 +207,16 @@ BarcodeLookup::BarcodeLookup(const TextFiles& files, Prompts& prompts, QString f
     : files_(files), prompts_(prompts), folder_(std::move(folder)) {}
 
 QString BarcodeLookup::kuaisu(const QString& barcode) {
+    const std::optional<BarcodeItem> found = item(barcode);
+    return found ? found->price : QString();
+}
+
+std::optional<BarcodeItem> BarcodeLookup::item(const QString& barcode) {
     for (QString& slot : lookupFields) slot.clear();
     const QString key = kong2(upperSameLength(barcode));
     const QString path = folderFile(folder_, kTableFile);
     const std::optional<QString> line = searchesBytes(key) ? findInBytes(path, key) : findInText(path, key);
-    if (!line) return {};
+    if (!line) return std::nullopt;
     return accept(*line, key);
 }
 
@@ -226,18 +229,21 @@ std::optional<QString> BarcodeLookup::refuse(int count) {
     return std::nullopt;
 }
 
-QString BarcodeLookup::accept(const QString& line, const QString& key) {
+std::optional<BarcodeItem> BarcodeLookup::accept(const QString& line, const QString& key) {
     const QStringList fields = splitFields(upperSameLength(line));
     for (qsizetype k = 1; k < fields.size(); ++k) lookupFields[k] = fields[k];
-    if (lookupFields[2] == key && !lookupFields[6].isEmpty()) return lookupFields[6];
+    if (lookupFields[2] == key && !lookupFields[6].isEmpty()) {
+        return BarcodeItem{lookupFields[2], lookupFields[3], lookupFields[6]};
+    }
     prompts_.ok(kNoPrice);
-    return {};
+    return std::nullopt;
 }
 
-bool BarcodeLookup::usable(int state, const QString& path, const QString& reason) {
-    switch (TextFiles::State(state)) {
+bool BarcodeLookup::usable(TextFiles::State state, const QString& path, const QString& reason) {
+    switch (state) {
         case TextFiles::State::Missing:
-            prompts_.ok(QStringLiteral("没有找到条码价格表 collector.txt，请先单击“更新条码价格”导入。"));
+            prompts_.ok(QStringLiteral("没有找到条码价格表 ") + kTableFile +
+                        QStringLiteral("，请先单击“更新条码价格”导入。"));
             return false;
         case TextFiles::State::Unreadable:
             prompts_.ok(QStringLiteral("无法读取 ") + path + QStringLiteral("：") + reason);
@@ -252,12 +258,9 @@ bool BarcodeLookup::usable(int state, const QString& path, const QString& reason
 }
 
 std::optional<QString> BarcodeLookup::findInBytes(const QString& path, const QString& key) {
-    ByteFile file(path);
-    static_assert(int(ByteFile::State::Missing) == int(TextFiles::State::Missing) &&
-                  int(ByteFile::State::Unreadable) == int(TextFiles::State::Unreadable) &&
-                  int(ByteFile::State::Empty) == int(TextFiles::State::Empty) &&
-                  int(ByteFile::State::HasContent) == int(TextFiles::State::HasContent));
-    if (!usable(int(file.state()), path, file.reason())) return std::nullopt;
+    const std::unique_ptr<ByteFile> opened = files_.openBytes(path);
+    ByteFile& file = *opened;
+    if (!usable(textState(file.state()), path, file.reason())) return std::nullopt;
     if (key.isEmpty()) return refuse(2);  // the empty key stands at every position
 
     // Every occurrence counts, overlapping ones and those inside a longer
@@ -285,7 +288,7 @@ std::optional<QString> BarcodeLookup::findInBytes(const QString& path, const QSt
 
 std::optional<QString> BarcodeLookup::findInText(const QString& path, const QString& key) {
     const TextFiles::Read table = files_.read(path);
-    if (!usable(int(table.state), path, table.reason)) return std::nullopt;
+    if (!usable(table.state, path, table.reason)) return std::nullopt;
     // The working text is the table in upper case followed by CR LF. A key
     // without letters occurs in the table where it occurs in its upper case,
     // so only the line found needs upper-casing then.

@@ -12,6 +12,14 @@ namespace tovrin {
 // Removes every blank, CR and LF; all other characters stay in their order.
 QString kong2(const QString& text);
 
+// What the item entry takes from the line a barcode was found on: its fields
+// 2 (barcode), 3 (name) and 6 (sale price), upper-cased.
+struct BarcodeItem {
+    QString barcode;
+    QString name;
+    QString price;  // never empty
+};
+
 // The barcode lookup in collector.txt. Every lookup reads the table afresh.
 class BarcodeLookup {
 public:
@@ -23,6 +31,9 @@ public:
     // empty text after a message when the barcode resolves to no single line
     // with that barcode and a price.
     QString kuaisu(const QString& barcode);
+    // The same lookup, with the same messages: the goods of the line found,
+    // or nullopt where kuaisu gives the empty text.
+    std::optional<BarcodeItem> item(const QString& barcode);
 
     // Row 1 of the lookup table: slot k holds field k (upper case) of the
     // line the last lookup found; all empty after a lookup that found none.
@@ -33,9 +44,9 @@ private:
     // the message that tells why there is none.
     std::optional<QString> findInBytes(const QString& path, const QString& key);
     std::optional<QString> findInText(const QString& path, const QString& key);
-    bool usable(int state, const QString& path, const QString& reason);
+    bool usable(TextFiles::State state, const QString& path, const QString& reason);
     std::optional<QString> refuse(int count);
-    QString accept(const QString& line, const QString& key);
+    std::optional<BarcodeItem> accept(const QString& line, const QString& key);
 
     const TextFiles& files_;
     Prompts& prompts_;

@@ -262,15 +262,16 @@ bool Checkout::acceptItem() {
     if (!in) return false;
     double price = in->price;
     const double rate = in->rate, quantity = in->quantity;
+    std::optional<BarcodeItem> goods;
     if (sale.tiaomajiesuan) {
-        const QString found = lookup_.kuaisu(form_.text(Box::Text2));
-        if (found.isEmpty()) {
+        goods = lookup_.item(form_.text(Box::Text2));
+        if (!goods) {
             prompts_.ok(QStringLiteral("没有该商品条码对应价格！"));
             return false;
         }
-        const std::optional<double> looked = numbers_.parse(found);
+        const std::optional<double> looked = numbers_.parse(goods->price);
         if (!looked) {
-            prompts_.ok(QStringLiteral("条码价格表中该商品的价格不是数字：") + found);
+            prompts_.ok(QStringLiteral("条码价格表中该商品的价格不是数字：") + goods->price);
             return false;
         }
         price = *looked;
@@ -297,10 +298,10 @@ bool Checkout::acceptItem() {
     // written is not counted, so the totals always match the file.
     const double number = sale.shpleiji + 1;
     records::ItemTexts item{numbers_.plain(number), wct(discount), wct(total), wct(quantity), {}};
-    if (sale.tiaomajiesuan) {
-        QString name = lookup_.lookupFields[3];
+    if (goods) {
+        QString name = goods->name;
         item.number = tiaozhen(name, 39);
-        item.barcode = lookup_.lookupFields[2];
+        item.barcode = goods->barcode;
     }
     if (const auto failure =
             files_.append(path(records::kItemFile), records::itemLine(item, sale.tiaomajiesuan))) {

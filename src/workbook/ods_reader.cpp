@@ -6,7 +6,6 @@
 #include <QDateTime>
 #include <QXmlStreamReader>
 #include <algorithm>
-#include <atomic>
 #include <optional>
 #include <vector>
 
@@ -392,8 +391,8 @@ private:
 
 // Reads one part of the package; `body` walks its XML.
 template <typename Body>
-Result readPart(QuaZip& zip, const QString& part, const OdsReader::Limits& limits,
-                std::atomic<qint64>& unpacked, Body&& body) {
+Result readPart(QuaZip& zip, const QString& part, const OdsReader::Limits& limits, qint64& unpacked,
+                Body&& body) {
     if (!zip.setCurrentFile(part, QuaZip::csSensitive)) return damaged(QStringLiteral("缺少 ") + part);
     QuaZipFile file(&zip);
     if (!file.open(QIODevice::ReadOnly)) return damaged(QStringLiteral("无法解压 ") + part);
@@ -425,7 +424,7 @@ SpreadsheetReader::Result OdsReader::read(QIODevice& device, int columns, SheetR
     }
     const QStringList names = zip.getFileNameList();
     if (zip.getZipError() != UNZ_OK) return damaged(QStringLiteral("压缩包目录无法读取"));
-    std::atomic<qint64> unpacked = 0;
+    qint64 unpacked = 0;
 
     // A document saved with a password has its parts encrypted; the
     // manifest says so.

@@ -6,12 +6,7 @@
 #include <QDateTime>
 #include <QHash>
 #include <QXmlStreamReader>
-#include <atomic>
-#include <condition_variable>
-#include <deque>
 #include <memory>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 #include "workbook/cell_formats.h"
@@ -194,63 +189,10 @@ struct ParsedRow {
     std::vector<qint64> shared;
 };
 
-// Rows on their way from the thread that parses a sheet to the thread that
-// hands them on, in batches. A bounded number of batches wait at a time; the
-// bound leaves the parser room to run ahead while the shared strings are
-// still being read.
-class RowPipe {
-public:
-    static constexpr size_t kBatchRows = 256;
-    static constexpr size_t kMaxBatches = 64;
-
-    // Parser side. push() takes the batch's rows (leaving it empty) and
-    // returns false once the other side stopped taking rows.
-    bool push(std::vector<ParsedRow>& batch) {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return stopped_ || queue_.size() < kMaxBatches; });
-        if (stopped_) return false;
-        queue_.push_back(std::move(batch));
-        batch.clear();
-        changed_.notify_all();
-        return true;
-    }
-    void finish(const Result& result) {
-        std::lock_guard lock(mutex_);
-        finished_ = true;
-        result_ = result;
-        changed_.notify_all();
-    }
-
-    // Receiving side. pop() returns false when the parser has finished and
-    // every batch was taken.
-    bool pop(std::vector<ParsedRow>& batch) {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return finished_ || !queue_.empty(); });
-        if (queue_.empty()) return false;
-        batch = std::move(queue_.front());
-        queue_.pop_front();
-        changed_.notify_all();
-        return true;
-    }
-    void stop() {
-        std::lock_guard lock(mutex_);
-        stopped_ = true;
-        queue_.clear();
-        changed_.notify_all();
-    }
-    Result result() {
-        std::lock_guard lock(mutex_);
-        return result_;
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<std::vector<ParsedRow>> queue_;
-    bool finished_ = false;
-    bool stopped_ = false;
-    Result result_;
-};
+// The rows of a sheet are handed on a batch at a time. A sheet found damaged
+// drops the rows of its unfinished batch, so a fault near the top of a sheet
+// is told before any of its rows is looked at.
+constexpr size_t kBatchRows = 256;
 
 struct Relationship {
     QString type;
@@ -264,12 +206,11 @@ struct SheetEntry {
 
 Result damaged(const QString& what) { return Result::failed(QStringLiteral("文件已损坏：") + what); }
 
-// One open archive. Two of them on the same file let the shared strings and
-// a sheet be unpacked at the same time.
+// The open archive.
 class Archive {
 public:
     Archive(std::unique_ptr<QIODevice> device, const QHash<QString, QString>& entries,
-            const XlsxReader::Limits& limits, std::atomic<qint64>& unpacked)
+            const XlsxReader::Limits& limits, qint64& unpacked)
         : device_(std::move(device)),
           zip_(device_.get()),
           entries_(entries),
@@ -292,7 +233,7 @@ private:
     QuaZip zip_;
     const QHash<QString, QString>& entries_;
     const XlsxReader::Limits& limits_;
-    std::atomic<qint64>& unpacked_;
+    qint64& unpacked_;
 };
 
 template <typename Body>
@@ -324,10 +265,6 @@ public:
           limits_(limits),
           columns_(columns),
           shared_(limits.maxSharedChars, limits.maxSharedStrings) {}
-    ~Package() {
-        stopShared_ = true;
-        if (sharedThread_.joinable()) sharedThread_.join();
-    }
 
     Result read(SheetRows& rows);
 
@@ -336,10 +273,11 @@ private:
     Result readWorkbook(const QString& part, std::vector<SheetEntry>& sheets, QString& sharedPart);
     Result readStyles(const QString& part);
     Result readSharedStrings(Archive& archive, const QString& part);
-    // Waits for the shared strings; fails when they could not be read.
-    Result sharedStrings();
-    Result readSheet(Archive& archive, const SheetEntry& sheet, SheetRows& rows);
-    Result parseSheet(Archive& archive, const SheetEntry& sheet, RowPipe& pipe);
+    Result readSheet(const SheetEntry& sheet, SheetRows& rows);
+    // Parses the sheet's XML and hands its rows to `deliver` a batch at a
+    // time; `deliver` returns false to stop the parsing.
+    template <typename Deliver>
+    Result parseSheet(const SheetEntry& sheet, Deliver&& deliver);
     Result readCell(QXmlStreamReader& x, ParsedRow& row, int& column, QString& value);
     Result resolve(ParsedRow& row);
 
@@ -348,16 +286,14 @@ private:
     int columns_;
     std::unique_ptr<Archive> main_;
     QHash<QString, QString> entries_;  // lower-case part name → name in the archive
-    std::atomic<qint64> unpacked_ = 0;
+    qint64 unpacked_ = 0;
     bool date1904_ = false;
     std::vector<bool> dateStyles_;
 
-    // Read on a thread of their own while the first sheet is parsed.
+    // Read before the sheets; their failure is told at the first row that
+    // could need them, or after the last sheet.
     StringPool shared_;
-    std::thread sharedThread_;
-    std::atomic<bool> stopShared_ = false;
     Result sharedResult_;
-    bool sharedReady_ = true;
 };
 
 Result Package::readRelationships(const QString& part, QHash<QString, Relationship>& out) {
@@ -451,7 +387,6 @@ Result Package::readSharedStrings(Archive& archive, const QString& part) {
     return archive.readPart(part, limits_.maxSharedBytes, true, false, [&](QXmlStreamReader& x) {
         while (!x.atEnd()) {
             if (x.readNext() != QXmlStreamReader::StartElement || x.name() != u"si") continue;
-            if (stopShared_) return Result::stopped();
             if (!richText(x, limits_.maxCellChars, text)) {
                 if (x.hasError()) break;
                 return Result::failed(QStringLiteral("第 %1 条共享文字：").arg(shared_.size() + 1) +
@@ -465,14 +400,6 @@ Result Package::readSharedStrings(Archive& archive, const QString& part) {
         }
         return Result::done();
     });
-}
-
-Result Package::sharedStrings() {
-    if (!sharedReady_) {
-        sharedThread_.join();
-        sharedReady_ = true;
-    }
-    return sharedResult_;
 }
 
 Result Package::readCell(QXmlStreamReader& x, ParsedRow& row, int& column, QString& value) {
@@ -560,13 +487,14 @@ Result Package::readCell(QXmlStreamReader& x, ParsedRow& row, int& column, QStri
     return Result::done();
 }
 
-Result Package::parseSheet(Archive& archive, const SheetEntry& sheet, RowPipe& pipe) {
+template <typename Deliver>
+Result Package::parseSheet(const SheetEntry& sheet, Deliver&& deliver) {
     std::vector<ParsedRow> batch;
     ParsedRow row;
     row.cells.resize(size_t(columns_));
     row.shared.assign(size_t(columns_), -1);
     QString value;
-    Result r = archive.readPart(sheet.part, limits_.maxSheetBytes, false, false, [&](QXmlStreamReader& x) {
+    Result r = main_->readPart(sheet.part, limits_.maxSheetBytes, false, false, [&](QXmlStreamReader& x) {
         bool inRow = false;
         int column = 0;
         while (!x.atEnd()) {
@@ -577,7 +505,7 @@ Result Package::parseSheet(Archive& archive, const SheetEntry& sheet, RowPipe& p
                 for (const Cell& c : row.cells) any = any || c.kind != Cell::Kind::Empty;
                 if (!any) continue;
                 batch.push_back(row);
-                if (batch.size() >= RowPipe::kBatchRows && !pipe.push(batch)) return Result::stopped();
+                if (batch.size() >= kBatchRows && !deliver(batch)) return Result::stopped();
                 continue;
             }
             if (token != QXmlStreamReader::StartElement) continue;
@@ -601,7 +529,7 @@ Result Package::parseSheet(Archive& archive, const SheetEntry& sheet, RowPipe& p
         }
         return Result::done();
     });
-    if (r.isDone() && !batch.empty() && !pipe.push(batch)) return Result::stopped();
+    if (r.isDone() && !batch.empty() && !deliver(batch)) return Result::stopped();
     return r;
 }
 
@@ -615,33 +543,27 @@ Result Package::resolve(ParsedRow& row) {
     return Result::done();
 }
 
-Result Package::readSheet(Archive& archive, const SheetEntry& sheet, SheetRows& rows) {
+Result Package::readSheet(const SheetEntry& sheet, SheetRows& rows) {
     const auto failed = [&](const Result& r) {
         return Result::failed(QStringLiteral("工作表“%1”无法读取：%2").arg(sheet.name, r.reason));
     };
     if (!rows.beginSheet(sheet.name)) return Result::stopped();
 
-    // The sheet's XML is parsed on a second thread while this one looks up
-    // the shared strings and hands the rows on to `rows`, which turns them
-    // into text and writes them.
-    RowPipe pipe;
-    std::thread parser([&] { pipe.finish(parseSheet(archive, sheet, pipe)); });
+    // Each row's shared strings are looked up, and the row is handed on to
+    // `rows`, which turns it into text and writes it.
     Result outcome = Result::done();
-    std::vector<ParsedRow> batch;
-    while (outcome.isDone() && pipe.pop(batch)) {
+    const Result parsed = parseSheet(sheet, [&](std::vector<ParsedRow>& batch) {
         for (ParsedRow& row : batch) {
-            outcome = sharedStrings();
+            outcome = sharedResult_;
             if (outcome.isDone()) outcome = resolve(row);
             if (outcome.status == Result::Status::Failed) outcome = failed(outcome);
             if (outcome.isDone() && !rows.row(row.number, row.cells)) outcome = Result::stopped();
-            if (!outcome.isDone()) break;
+            if (!outcome.isDone()) return false;
         }
-    }
-    if (!outcome.isDone()) pipe.stop();
-    parser.join();
+        batch.clear();
+        return true;
+    });
     if (!outcome.isDone()) return outcome;
-
-    const Result parsed = pipe.result();
     if (parsed.status == Result::Status::Failed) return failed(parsed);
     if (!parsed.isDone()) return parsed;
     if (!rows.endSheet()) return Result::stopped();
@@ -676,20 +598,12 @@ Result Package::read(SheetRows& rows) {
     if (!r.isDone()) return r;
     if (sheets.empty()) return Result::failed(QStringLiteral("工作簿里没有工作表"));
 
-    // The sheets are unpacked through a second opening of the file, so that
-    // the shared strings can be read from the first one meanwhile.
-    Archive sheetArchive(open_(), entries_, limits_, unpacked_);
-    if (!sheetArchive.open()) return Result::failed(QStringLiteral("无法再次打开文件"));
-    if (!sharedPart.isEmpty()) {
-        sharedReady_ = false;
-        sharedThread_ =
-            std::thread([this, sharedPart] { sharedResult_ = readSharedStrings(*main_, sharedPart); });
-    }
+    if (!sharedPart.isEmpty()) sharedResult_ = readSharedStrings(*main_, sharedPart);
     for (const SheetEntry& sheet : sheets) {
-        r = readSheet(sheetArchive, sheet, rows);
+        r = readSheet(sheet, rows);
         if (!r.isDone()) return r;
     }
-    return sharedStrings();
+    return sharedResult_;
 }
 
 }  // namespace

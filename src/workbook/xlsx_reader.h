@@ -10,9 +10,9 @@
 namespace tovrin {
 
 // Reads an Office Open XML workbook (.xlsx): the worksheets in the order of
-// workbook.xml, found through its relationships, each sheet's XML streamed
-// row by row on a thread of its own while the shared strings are read on
-// another. Shared strings, inline strings, numbers, booleans, errors, cached
+// workbook.xml, found through its relationships, the shared strings read
+// first and each sheet's XML streamed row by row, all on the calling thread.
+// Shared strings, inline strings, numbers, booleans, errors, cached
 // formula results and date-formatted numbers are understood.
 class XlsxReader {
 public:
@@ -33,9 +33,8 @@ public:
     XlsxReader() = default;
     explicit XlsxReader(const Limits& limits) : limits_(limits) {}
 
-    // Gives a new device on the whole .xlsx file each time it is called
-    // (open or not); the file is opened twice, so that two of its parts can be
-    // unpacked at the same time.
+    // Gives a device on the whole .xlsx file (open or not); it is called once
+    // for each read.
     using Opener = std::function<std::unique_ptr<QIODevice>()>;
 
     SpreadsheetReader::Result read(const Opener& open, int columns, SheetRows& rows) const;

@@ -19,7 +19,7 @@ const QByteArray kCDataStart = QByteArrayLiteral("[CDATA[");
 
 }  // namespace
 
-XmlGuard::XmlGuard(QIODevice& source, const XmlLimits& limits, std::atomic<qint64>& unpacked, qint64 maxBytes)
+XmlGuard::XmlGuard(QIODevice& source, const XmlLimits& limits, qint64& unpacked, qint64 maxBytes)
     : source_(source), limits_(limits), unpacked_(unpacked), maxBytes_(maxBytes) {
     open(QIODevice::ReadOnly);
 }
@@ -37,7 +37,7 @@ qint64 XmlGuard::readData(char* data, qint64 maxSize) {
         fail(QStringLiteral("解压失败（%1）").arg(source_.errorString()));
         return -1;
     }
-    if (unpacked_.fetch_add(got) + got > limits_.maxUnpackedBytes) {
+    if ((unpacked_ += got) > limits_.maxUnpackedBytes) {
         fail(QStringLiteral("解压后的内容超过 %1 MB，不像是商品表").arg(limits_.maxUnpackedBytes >> 20));
         return -1;
     }

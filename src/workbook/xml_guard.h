@@ -2,7 +2,6 @@
 
 #include <QIODevice>
 #include <QString>
-#include <atomic>
 
 #include "workbook/workbook_limits.h"
 
@@ -23,10 +22,10 @@ struct XmlLimits {
 // refused: the workbook format has none, and it would bring entities.
 class XmlGuard : public QIODevice {
 public:
-    // `unpacked` counts the bytes of all parts of the workbook read so far,
-    // by any thread; `maxBytes` bounds those of this part (-1: no bound of
+    // `unpacked` counts the bytes of all parts of the workbook read so far;
+    // `maxBytes` bounds those of this part (-1: no bound of
     // its own).
-    XmlGuard(QIODevice& source, const XmlLimits& limits, std::atomic<qint64>& unpacked, qint64 maxBytes = -1);
+    XmlGuard(QIODevice& source, const XmlLimits& limits, qint64& unpacked, qint64 maxBytes = -1);
 
     bool isSequential() const override { return true; }
     // Also stops once the part has unpacked to more than `floor` bytes and
@@ -52,7 +51,7 @@ private:
 
     QIODevice& source_;
     const XmlLimits& limits_;
-    std::atomic<qint64>& unpacked_;
+    qint64& unpacked_;
     qint64 maxBytes_;
     qint64 read_ = 0;
     const QIODevice* packed_ = nullptr;

@@ -48,7 +48,7 @@ protected:
 
     QString file(const char* name) const { return dir_->filePath(QString::fromUtf8(name)); }
     BarcodeImport import(ProgressRunner* runner = nullptr) {
-        return BarcodeImport(prompts, chooser, reader, clock, numbers, files.folder(), runner);
+        return BarcodeImport(files, prompts, chooser, reader, clock, numbers, files.folder(), runner);
     }
     void oldTable() { files.putText(QStringLiteral("collector.txt"), kOld); }
     QByteArray table() const { return files.bytes(QStringLiteral("collector.txt")); }

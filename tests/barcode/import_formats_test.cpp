@@ -30,7 +30,7 @@ protected:
     QByteArray importOf(const QString& name) {
         prompts.shown.clear();
         chooser.path = data(name);
-        BarcodeImport(prompts, chooser, reader, clock, numbers, files.folder()).qqrs();
+        BarcodeImport(files, prompts, chooser, reader, clock, numbers, files.folder()).qqrs();
         return files.bytes(QStringLiteral("collector.txt"));
     }
 

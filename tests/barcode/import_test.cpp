@@ -5,7 +5,9 @@
 #include <QDir>
 #include <QFile>
 
+#include "platform/folder.h"
 #include "support/fakes.h"
+#include "support/memory_files.h"
 #include "workbook/workbook_reader.h"
 
 namespace tovrin {
@@ -118,9 +120,11 @@ QString goodsTable() {
 
 class BarcodeImportTest : public ::testing::Test {
 protected:
-    BarcodeImport import() { return BarcodeImport(prompts, chooser, reader, clock, numbers, files.folder()); }
+    BarcodeImport import() {
+        return BarcodeImport(files, prompts, chooser, reader, clock, numbers, files.folder());
+    }
     BarcodeImport importWith(SpreadsheetReader& r) {
-        return BarcodeImport(prompts, chooser, r, clock, numbers, files.folder());
+        return BarcodeImport(files, prompts, chooser, r, clock, numbers, files.folder());
     }
     QByteArray table() const { return files.bytes(QStringLiteral("collector.txt")); }
     QStringList folderEntries() const {
@@ -280,6 +284,131 @@ TEST_F(BarcodeImportTest, TheShippedTemplateImports) {
     const QString text = decodeGbk(table());
     EXPECT_TRUE(text.startsWith(QStringLiteral("\t条码\t商品名称\t")));
     EXPECT_EQ(text.section(QStringLiteral("\r\n"), 0, 0).split(kTab)[5], QStringLiteral("销售价"));
+}
+
+// The import through files held in memory: the table written, what is kept
+// of each sheet, and every way it can end without replacing the table.
+TEST(BarcodeImportInMemory, WritesTheTableOrLeavesTheOldOne) {
+    const QString folder = QStringLiteral("/till");
+    const QString path = folderFile(folder, QStringLiteral("collector.txt"));
+    const QString old = QStringLiteral("\t111\t茶\t\t\t3\t\t\t\t\t\t\r\n");
+    const auto refusal = [](const QString& why) {
+        return QStringLiteral("  条码价格表没有更新！\r\n ") + why +
+               QStringLiteral("\r\n 原来的条码价格表保持不变。");
+    };
+    using Sheet = ScriptedReader::Sheet;
+    const Sheet goods{QStringLiteral("一"),
+                      {{1, {Cell::ofText(QStringLiteral("条码")), Cell::ofText(QStringLiteral("名称"))}},
+                       {3, {Cell::ofText(QStringLiteral(" 690 ")), Cell::ofText(QStringLiteral("可乐"))}},
+                       {4, {Cell{}, Cell::ofText(QStringLiteral("只有名称"))}}}};
+    const QString goodsTable = line({QStringLiteral("条码"), QStringLiteral("名称")}) + kBlankLine +
+                               line({QStringLiteral("690"), QStringLiteral("可乐")});
+    std::vector<std::pair<int, std::vector<Cell>>> many;
+    for (int r = 1; r <= 2000; ++r) many.push_back({r, {Cell::ofNumber(r)}});
+    struct Case {
+        const char* name;
+        std::vector<Sheet> sheets;
+        QString readerFailure;
+        qint64 cancelAt = -1;
+        std::optional<QString> rewriteFails;
+        QString table;    // empty: the old table stays
+        QString message;  // the refusal, if any
+    };
+    const Case cases[] = {
+        {"kept rows", {goods}, {}, -1, {}, goodsTable, {}},
+        {"an empty sheet keeps row 1",
+         {goods, Sheet{QStringLiteral("二"), {}}},
+         {},
+         -1,
+         {},
+         goodsTable + kBlankLine,
+         {}},
+        {"a sheet of names only keeps row 1",
+         {Sheet{QStringLiteral("一"), {{2, {Cell{}, Cell::ofText(QStringLiteral("名"))}}}}},
+         {},
+         -1,
+         {},
+         kBlankLine,
+         {}},
+        {"rows out of order",
+         {Sheet{QStringLiteral("一"), {{2, {Cell::ofNumber(1)}}, {2, {Cell::ofNumber(2)}}}}},
+         {},
+         -1,
+         {},
+         {},
+         refusal(QStringLiteral("无法写入 ") + path + QStringLiteral("：工作表的行次序不对"))},
+        {"the reader fails",
+         {goods},
+         QStringLiteral("工作表“二”无法读取：记录不完整"),
+         -1,
+         {},
+         {},
+         refusal(QStringLiteral("无法导入 /goods.xls：工作表“二”无法读取：记录不完整"))},
+        {"cancelled",
+         {Sheet{QStringLiteral("一"), many}},
+         {},
+         1024,
+         {},
+         {},
+         refusal(BarcodeImport::kCancelled)},
+        {"the table cannot be replaced",
+         {goods},
+         {},
+         -1,
+         QStringLiteral("磁盘已满"),
+         {},
+         refusal(QStringLiteral("无法写入 ") + path + QStringLiteral("：磁盘已满"))},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::MemoryFiles files;
+        files.texts[path] = old;
+        files.rewriteFails = c.rewriteFails;
+        test::FakePrompts prompts;
+        FakeChooser chooser;
+        chooser.answer = QStringLiteral("/goods.xls");
+        ScriptedReader reader;
+        reader.sheets = c.sheets;
+        reader.failure = c.readerFailure;
+        test::FakeClock clock;
+        NumberFormat numbers;
+        test::FakeProgressRunner runner;
+        runner.cancelAt = c.cancelAt;
+        BarcodeImport import(files, prompts, chooser, reader, clock, numbers, folder, &runner);
+
+        const QString result = import.qqrs();
+        EXPECT_EQ(result, c.table.isEmpty() ? QString() : QStringLiteral("ok"));
+        EXPECT_EQ(files.texts[path], c.table.isEmpty() ? old : c.table);
+        EXPECT_EQ(files.texts.size(), 1u);
+        EXPECT_EQ(prompts.texts(), c.message.isEmpty() ? QStringList{} : QStringList{c.message});
+        for (const test::FakePrompts::Shown& shown : prompts.shown) EXPECT_EQ(shown.title, kBoxTitle);
+        // The table is only ever replaced whole, once.
+        EXPECT_EQ(files.rewrites, c.table.isEmpty() && !c.rewriteFails ? 0 : 1);
+    }
+}
+
+// A workbook imports into the same bytes whether the table is on disk or in
+// memory.
+TEST(BarcodeImportInMemory, TheSameTableAsOnDisk) {
+    for (const char* workbook : {"goods.xls", "goods.xlsx"}) {
+        SCOPED_TRACE(workbook);
+        test::FakePrompts prompts;
+        FakeChooser chooser;
+        chooser.answer = data(QString::fromUtf8(workbook));
+        WorkbookReader reader;
+        test::FakeClock clock;
+        NumberFormat numbers;
+        test::TempFiles disk;
+        test::MemoryFiles memory;
+        ASSERT_EQ(BarcodeImport(disk, prompts, chooser, reader, clock, numbers, disk.folder()).qqrs(),
+                  QStringLiteral("ok"));
+        ASSERT_EQ(
+            BarcodeImport(memory, prompts, chooser, reader, clock, numbers, QStringLiteral("/till")).qqrs(),
+            QStringLiteral("ok"));
+        EXPECT_EQ(encodeGbk(memory.texts[QStringLiteral("/till/collector.txt")]),
+                  disk.bytes(QStringLiteral("collector.txt")));
+        EXPECT_EQ(disk.bytes(QStringLiteral("collector.txt")), test::gbk(goodsTable()));
+    }
 }
 
 }  // namespace

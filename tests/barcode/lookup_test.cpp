@@ -5,8 +5,10 @@
 #include <QStringMatcher>
 #include <random>
 
+#include "platform/folder.h"
 #include "records/lines.h"
 #include "support/fakes.h"
+#include "support/memory_files.h"
 
 namespace tovrin {
 namespace {
@@ -275,6 +277,77 @@ TEST(Kuaisu, LettersMatchInEitherCaseButNotInsideAChineseCharacter) {
         const QStringList expected = c.message.isEmpty() ? QStringList{} : QStringList{c.message};
         EXPECT_EQ(lookup.prompts.texts(), expected) << c.name;
     }
+}
+
+// The item entry's value, from the table on disk and from files held in
+// memory (whose bytes the lookup searches just the same).
+TEST(BarcodeItem, TheEntryGetsTheGoodsOfTheLineFound) {
+    const QString title = row(QStringLiteral("条码"), QStringLiteral("商品名称"), QStringLiteral("销售价"));
+    struct ItemCase {
+        const char* name;
+        QString table;
+        QString key;
+        std::optional<BarcodeItem> item;
+        QString message;  // the one box shown, if any
+    };
+    const ItemCase cases[] = {
+        {"found", title + row("111", "cola 可乐", "3.5"), "111", BarcodeItem{"111", "COLA 可乐", "3.5"}, {}},
+        {"letters", title + row("ab12", "茶", "4"), " Ab12 ", BarcodeItem{"AB12", "茶", "4"}, {}},
+        {"chinese key", title + row("茶1", "红茶", "6"), "茶1", BarcodeItem{"茶1", "红茶", "6"}, {}},
+        {"not found", title + row("111", "茶", "3"), "999", std::nullopt, kNotFound},
+        {"not found, chinese key", title + row("111", "茶", "3"), "茶9", std::nullopt, kNotFound},
+        {"duplicate", title + row("111", "茶", "3") + row("111", "水", "2"), "111", std::nullopt, kDuplicate},
+        {"duplicate, chinese key", title + row("茶1", "a", "3") + row("茶1", "b", "2"), "茶1", std::nullopt,
+         kDuplicate},
+        {"no price", title + row("111", "茶", ""), "111", std::nullopt, kNoPrice},
+        {"only a prefix", title + row("1234", "茶", "3"), "123", std::nullopt, kNoPrice},
+    };
+    for (const ItemCase& c : cases) {
+        for (const bool onDisk : {true, false}) {
+            SCOPED_TRACE(std::string(c.name) + (onDisk ? " on disk" : " in memory"));
+            TempFiles disk;
+            test::MemoryFiles memory;
+            TextFiles& files = onDisk ? static_cast<TextFiles&>(disk) : memory;
+            if (onDisk) {
+                disk.putText(QStringLiteral("collector.txt"), c.table);
+            } else {
+                memory.texts[folderFile(QStringLiteral("/till"), QStringLiteral("collector.txt"))] = c.table;
+            }
+            FakePrompts prompts;
+            BarcodeLookup lookup(files, prompts, onDisk ? disk.folder() : QStringLiteral("/till"));
+
+            const std::optional<BarcodeItem> item = lookup.item(c.key);
+            const QStringList expected = c.message.isEmpty() ? QStringList{} : QStringList{c.message};
+            EXPECT_EQ(prompts.texts(), expected);
+            ASSERT_EQ(item.has_value(), c.item.has_value());
+            if (item) {
+                EXPECT_EQ(item->barcode, c.item->barcode);
+                EXPECT_EQ(item->name, c.item->name);
+                EXPECT_EQ(item->price, c.item->price);
+                // The fields stay filled for whoever reads them.
+                EXPECT_EQ(lookup.lookupFields[2], item->barcode);
+                EXPECT_EQ(lookup.lookupFields[3], item->name);
+                EXPECT_EQ(lookup.lookupFields[6], item->price);
+            }
+            // kuaisu gives the price of the same lookup, with the same box.
+            prompts.shown.clear();
+            EXPECT_EQ(lookup.kuaisu(c.key), c.item ? c.item->price : QString());
+            EXPECT_EQ(prompts.texts(), expected);
+        }
+    }
+}
+
+TEST(BarcodeItem, ATableThatCannotBeSearchedIsTold) {
+    test::MemoryFiles memory;
+    FakePrompts prompts;
+    BarcodeLookup lookup(memory, prompts, QStringLiteral("/till"));
+    EXPECT_FALSE(lookup.item(QStringLiteral("111")));
+    memory.texts[QStringLiteral("/till/collector.txt")] = QString();
+    EXPECT_FALSE(lookup.item(QStringLiteral("111")));
+    EXPECT_FALSE(lookup.item(QStringLiteral("茶")));
+    EXPECT_EQ(prompts.texts(),
+              (QStringList{QStringLiteral("没有找到条码价格表 collector.txt，请先单击“更新条码价格”导入。"),
+                           QStringLiteral("条码文件 open error"), QStringLiteral("条码文件 open error")}));
 }
 
 TEST(Lines, UpperCaseKeepsPositions) {
