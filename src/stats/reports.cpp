@@ -155,6 +155,12 @@ QString amountSummary(const AmountSums& sums, const QString& firstDateTime, cons
     return summary;
 }
 
+std::optional<QString> goodsSection(Haystack& text, const QString& key, const QString& terminator,
+                                    const QString& endMarker) {
+    const QString k = goodsKey(key);
+    return periodSection(text, k, k + terminator, endMarker);
+}
+
 QString goodsHeading(const QString& dateTime) {
     return CRLF + CRLF + dateTime + CRLF + CRLF + QStringLiteral("条码结算的商品数量统计：") + CRLF + CRLF;
 }

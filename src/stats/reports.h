@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <QStringView>
+#include <optional>
 #include <vector>
 
 #include "platform/numbers.h"
@@ -88,6 +89,13 @@ QString amountSummary(const AmountSums& sums, const QString& firstDateTime, cons
                       const ReportNumbers& numbers);
 
 // ---- Goods report
+
+// The section of the goods report: the period section (see periodSection)
+// of the goods key followed by its terminator. Empty when the period's last
+// record does not begin with them; nullopt when the text holds no record of
+// the period.
+std::optional<QString> goodsSection(Haystack& text, const QString& key, const QString& terminator,
+                                    const QString& endMarker);
 
 // What follows the period's section in the display: the date-time and the
 // heading of the goods counts.

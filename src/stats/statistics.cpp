@@ -190,16 +190,15 @@ void Statistics::goods() {
 void Statistics::query5(const QString& key, const QString& journalPath, const QString& endMarker) {
     display_.setText(QString());
     const QString k = goodsKey(key);
-    const QString start = k + dfyue_;
     std::optional<QString> section;
     {
-        const JournalText journal = openJournal(files_, journalPath, {start, k, endMarker});
+        const JournalText journal = openJournal(files_, journalPath, {k + dfyue_, k, endMarker});
         if (journal.state == TextFiles::State::Unreadable) {
             prompts_.ok(unreadable(records::kBlockFile, journal.reason));
         } else if (journal.state != TextFiles::State::HasContent) {
             prompts_.ok(kNoJournal);
         }
-        if (journal.text) section = periodSection(*journal.text, k, start, endMarker);
+        if (journal.text) section = goodsSection(*journal.text, key, dfyue_, endMarker);
     }
     if (!section) {
         display_.setText(QString());
