@@ -88,16 +88,18 @@ QStringList framedPositions(std::vector<QString> lines) {
     return positions;
 }
 
-QString detailText(const QStringList& positions) {
-    qsizetype length = 2 * CRLF.size();
-    for (const QString& position : positions) length += position.size() + CRLF.size();
+QString detailText(const std::vector<QString>& lines) {
+    qsizetype length = 2 * TAB.size() + 3 * CRLF.size();
+    for (const QString& line : lines) length += line.size() + 2 * TAB.size() + CRLF.size();
     QString content;
     content.reserve(length);
-    for (const QString& position : positions) {
-        content += position;
+    for (const QString& line : lines) {
+        content += TAB;
+        content += line;
+        content += TAB;
         content += CRLF;
     }
-    content += CRLF + CRLF;
+    content += TAB + TAB + CRLF + CRLF + CRLF;
     return content;
 }
 

@@ -58,9 +58,9 @@ QString framedLine(const QString& line);
 // n that holds two TABs. The lines are let go as they are framed.
 QStringList framedPositions(std::vector<QString> lines);
 
-// The content of betweenp.txt: every position as one line, then two more
-// line ends.
-QString detailText(const QStringList& positions);
+// The content of betweenp.txt: the positions of the gathered lines (see
+// framedPositions) each as one line, then two more line ends.
+QString detailText(const std::vector<QString>& lines);
 
 // The fields of positions 0 to n (n included) of the gathered lines: row r
 // holds the fields of position r with their numbers (see splitFields), at

@@ -111,12 +111,12 @@ qsizetype Statistics::query1(const QString& key) {
         if (journal.text) lines = periodLines(*journal.text, needle);
     }
 
-    QStringList positions = framedPositions(std::move(lines));
-    const QString content = detailText(positions);
+    const QString content = detailText(lines);
+    const qsizetype n = keep(framedPositions(std::move(lines)));
     detailUnsaved_ = !writeWorkFile(kDetailFile, content);
     // Kept only for when the file could not be written.
     unsavedDetail_ = detailUnsaved_ ? content : QString();
-    return keep(std::move(positions));
+    return n;
 }
 
 qsizetype Statistics::keep(QStringList positions) {
