@@ -55,8 +55,8 @@ void runReport(TextModel& display, const QString& folder) {
     bench::Caption form;
     GbkTextFiles files;
     NumberFormat numbers;
-    Statistics stats(form, display, prompts, files, kClock, numbers, folder);
-    stats.zhuanda = kClock.dateText();
+    Statistics stats(form, display, prompts, files, kClock, ReportNumbers{numbers}, kClock.dateText(),
+                     folder);
     stats.Command1_1_Click();
     const QString& text = display.text();
     const QString period = dyue(dayKey(kToday)) + QStringLiteral("月");

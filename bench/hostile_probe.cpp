@@ -53,8 +53,8 @@ int main(int argc, char** argv) {
         bench::Caption form;
         TextModel display(12);
         GbkTextFiles files;
-        Statistics stats(form, display, prompts, files, clock, numbers, args[2]);
-        stats.zhuanda = clock.dateText();
+        Statistics stats(form, display, prompts, files, clock, ReportNumbers{numbers}, clock.dateText(),
+                         args[2]);
         stats.Command1_1_Click();
         std::printf("report %s: %lld characters shown, title \"%s\"\n", qPrintable(which),
                     static_cast<long long>(display.text().size()), qPrintable(form.title));

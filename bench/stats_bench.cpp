@@ -135,8 +135,8 @@ double runReport(const Report& report) {
     TextModel display(12);
     GbkTextFiles files;
     NumberFormat numbers;
-    Statistics stats(form, display, prompts, files, kClock, numbers, folder());
-    stats.zhuanda = kClock.dateText();
+    Statistics stats(form, display, prompts, files, kClock, ReportNumbers{numbers}, kClock.dateText(),
+                     folder());
     const auto start = Clock::now();
     stats.Command1_1_Click();
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();

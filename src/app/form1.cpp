@@ -69,8 +69,6 @@ Form1::Form1(Form1Services services, QWidget* parent) : QWidget(parent), service
     checkout_ = std::make_unique<Checkout>(
         Checkout::Deps{*this, RichTextBox1Model, *services_.prompts, *services_.files, *services_.clock,
                        *services_.numbers, *voice_, *lookup_, services_.folder});
-    statistics_ = std::make_unique<Statistics>(*this, RichTextBox1Model, *services_.prompts, *services_.files,
-                                               *services_.clock, *services_.numbers, services_.folder);
     import_ = std::make_unique<BarcodeImport>(*services_.files, *services_.prompts, *services_.chooser,
                                               *services_.spreadsheets, *services_.clock, *services_.numbers,
                                               services_.folder, services_.progress);
@@ -81,8 +79,9 @@ Form1::Form1(Form1Services services, QWidget* parent) : QWidget(parent), service
 
     Form_Load();
     // The reports take today's date and the number format's probe from start-up.
-    statistics_->zhuanda = zhuanda;
-    statistics_->zerob = checkout_->sale.zerob;
+    statistics_ = std::make_unique<Statistics>(
+        *this, RichTextBox1Model, *services_.prompts, *services_.files, *services_.clock,
+        ReportNumbers{*services_.numbers, checkout_->sale.zerob}, zhuanda, services_.folder);
 }
 
 Form1::~Form1() = default;

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "platform/textfiles.h"
+#include "records/files.h"
 #include "records/lines.h"
 
 namespace tovrin {
@@ -42,6 +43,9 @@ QString TextHaystack::text(qint64 from, qint64 to) {
 }
 
 FileHaystack::FileHaystack(ByteFile& file) : file_(file), size_(file.size() > 0 ? file.size() + 2 : 0) {}
+
+FileHaystack::FileHaystack(std::unique_ptr<ByteFile> file)
+    : owned_(std::move(file)), file_(*owned_), size_(file_.size() > 0 ? file_.size() + 2 : 0) {}
 
 QByteArray FileHaystack::bytes(qint64 from, qint64 to) {
     from = std::clamp<qint64>(from, 0, size_);
@@ -89,6 +93,31 @@ bool byteSafe(const QString& text) {
         if (i == 0 && c >= 0x40) return false;
     }
     return true;
+}
+
+JournalText openJournal(const TextFiles& files, const QString& path, std::initializer_list<QString> needles) {
+    static_assert(int(ByteFile::State::Missing) == int(TextFiles::State::Missing) &&
+                  int(ByteFile::State::Unreadable) == int(TextFiles::State::Unreadable) &&
+                  int(ByteFile::State::Empty) == int(TextFiles::State::Empty) &&
+                  int(ByteFile::State::HasContent) == int(TextFiles::State::HasContent));
+    JournalText journal;
+    if (std::all_of(needles.begin(), needles.end(), byteSafe)) {
+        std::unique_ptr<ByteFile> file = files.openBytes(path);
+        journal.state = TextFiles::State(file->state());
+        journal.reason = file->reason();
+        if (journal.state == TextFiles::State::HasContent) {
+            journal.text = std::make_unique<FileHaystack>(std::move(file));
+        }
+        return journal;
+    }
+    TextFiles::Read read = files.read(path);
+    journal.state = read.state;
+    journal.reason = read.reason;
+    if (read.hasContent()) {
+        read.text += records::CRLF;
+        journal.text = std::make_unique<TextHaystack>(upperSameLength(std::move(read.text)));
+    }
+    return journal;
 }
 
 std::vector<QString> gatherLines(Haystack& text, const QString& needle) {

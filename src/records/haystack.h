@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/bytefile.h"
+#include "platform/textfiles.h"
 
 namespace tovrin {
 
@@ -53,6 +54,8 @@ private:
 class FileHaystack : public Haystack {
 public:
     explicit FileHaystack(ByteFile& file);
+    // The haystack holds the file itself.
+    explicit FileHaystack(std::unique_ptr<ByteFile> file);
     qint64 size() const override { return size_; }
     qint64 indexOf(const QString& needle, qint64 from, qint64 limit = -1) override;
     qint64 lastIndexOf(const QString& needle, qint64 from, qint64 floor = 0) override;
@@ -63,6 +66,7 @@ public:
 private:
     // The bytes of the text (content and the CR LF behind it) in [from, to).
     QByteArray bytes(qint64 from, qint64 to);
+    std::unique_ptr<ByteFile> owned_;
     ByteFile& file_;
     qint64 size_;
 };
@@ -72,6 +76,18 @@ private:
 // (upper-casing leaves it alone and nothing else upper-cases to it) and it
 // does not begin with a byte that can be the second byte of a GBK character.
 bool byteSafe(const QString& text);
+
+// A journal opened for the reports' searches, and how it stood.
+struct JournalText {
+    TextFiles::State state = TextFiles::State::Missing;
+    QString reason;                  // for Unreadable: the system's reason
+    std::unique_ptr<Haystack> text;  // set when the journal has content
+};
+
+// Opens a journal through the files, once, for searching the given texts: in
+// its bytes, a window at a time, when all of them are byte-safe; otherwise
+// read, decoded and upper-cased whole.
+JournalText openJournal(const TextFiles& files, const QString& path, std::initializer_list<QString> needles);
 
 // The lines of all occurrences of the needle, in text order, by the line rule
 // (back to the nearest CR, forward at most 720 characters to the next CR).

@@ -32,7 +32,13 @@ QString sale(const QString& dateTime) {
 
 class AmountReport : public ::testing::Test {
 protected:
-    AmountReport() { stats.zhuanda = QStringLiteral("2018-5-12"); }
+    AmountReport() { today(QStringLiteral("2018-5-12")); }
+
+    // The statistics as the window makes them at start-up on that day.
+    void today(const QString& zhuanda) {
+        stats = std::make_unique<Statistics>(form, display, prompts, files, clock, ReportNumbers{numbers},
+                                             zhuanda, files.folder());
+    }
 
     void journal(const QStringList& lines) {
         QString text;
@@ -42,7 +48,7 @@ protected:
     // The statistics button, answered Yes (amounts) and Yes (today) or No.
     void run(bool today) {
         prompts.answer({true, today});
-        stats.Command1_1_Click();
+        stats->Command1_1_Click();
         ASSERT_FALSE(prompts.ranOutOfAnswers);
     }
     // betweenp.txt of the selected lines.
@@ -58,7 +64,7 @@ protected:
     FakeForm form;
     TextModel display{12};
     NumberFormat numbers;
-    Statistics stats{form, display, prompts, files, clock, numbers, files.folder()};
+    std::unique_ptr<Statistics> stats;
 };
 
 TEST_F(AmountReport, AsksBothQuestions) {
@@ -128,13 +134,13 @@ TEST_F(AmountReport, PeriodKeyWithItsTerminatorSelectsTheLines) {
     };
     for (const PeriodCase& c : cases) {
         SCOPED_TRACE(c.name);
-        stats.zhuanda = c.zhuanda;
+        today(c.zhuanda);
         QStringList lines, expected;
         for (const QString& day : c.days) lines << sale(day);
         for (int i : c.selected) expected << lines[i];
         journal(lines);
         run(c.today);
-        EXPECT_EQ(stats.dgyue, c.terminator);
+        EXPECT_EQ(stats->dgyue(), c.terminator);
         EXPECT_EQ(files.bytes(QStringLiteral("betweenp.txt")), detailFile(expected));
         EXPECT_EQ(form.windowCaption, QStringLiteral("Tovrin 找零     %1   ").arg(expected.size()));
     }
@@ -152,7 +158,7 @@ TEST_F(AmountReport, ALongLineFullOfDayKeysIsReportedOnceByTheLineRule) {
     journal({first, longLine, last});
     run(true);
     EXPECT_EQ(files.bytes(QStringLiteral("betweenp.txt")), detailFile({first, longLine, last}));
-    EXPECT_EQ(stats.lme, 3);
+    EXPECT_EQ(stats->lme(), 3);
     EXPECT_EQ(form.caption(), QStringLiteral("Tovrin 找零     3   "));
 }
 
@@ -218,9 +224,9 @@ TEST_F(AmountReport, ThreeSalesGiveTheTraceTheTitleAndTheSums) {
     EXPECT_EQ(files.bytes(QStringLiteral("betweenpq.txt")), gbk(trace));
     EXPECT_EQ(files.bytes(QStringLiteral("betweenpq.txt")).count("\r\n"), 4);
 
-    ASSERT_GE(stats.statTable.size(), 4u);
-    EXPECT_EQ(stats.statTable[0].value(12), QString());  // the one-item form's trailing TAB
-    EXPECT_EQ(stats.statTable[1].value(11), QStringLiteral("22"));
+    ASSERT_GE(stats->statTable().size(), 4u);
+    EXPECT_EQ(stats->statTable()[0].value(12), QString());  // the one-item form's trailing TAB
+    EXPECT_EQ(stats->statTable()[1].value(11), QStringLiteral("22"));
     const QString dt = QStringLiteral("2018-5-12 9:05:07");
     EXPECT_TRUE(display.text().endsWith(summary(dt, QStringLiteral("2.75"), QStringLiteral("77.75"),
                                                 QStringLiteral("170"), QStringLiteral("80.5"),
@@ -233,12 +239,12 @@ TEST_F(AmountReport, MonthReportListsTodayAgainAndSumsTheMonth) {
     const QString today = sale(QStringLiteral("2018-5-12 9:00:00"));
     journal({sale(QStringLiteral("2018-4-30 9:00:00")), early, today});
     run(false);
-    EXPECT_EQ(stats.dgyue, QStringLiteral("-"));
+    EXPECT_EQ(stats->dgyue(), QStringLiteral("-"));
     EXPECT_EQ(form.windowCaption, QStringLiteral("Tovrin 找零     2   "));
     // The listing gathers the lines of today's date from the work file.
-    EXPECT_EQ(stats.lme, 1);
-    EXPECT_EQ(stats.detailLines.value(0), TAB + TAB + today + TAB + TAB);
-    EXPECT_EQ(stats.detailLines.value(1), TAB + TAB);
+    EXPECT_EQ(stats->lme(), 1);
+    EXPECT_EQ(stats->detailLines().value(0), TAB + TAB + today + TAB + TAB);
+    EXPECT_EQ(stats->detailLines().value(1), TAB + TAB);
     EXPECT_TRUE(display.text().contains(QStringLiteral("实收金额合计：     \t200      \t")));
 }
 
@@ -246,9 +252,9 @@ TEST_F(AmountReport, BarSplitsFieldsAndNonNumbersAreCountedOnce) {
     journal({sale(QStringLiteral("2018-5-12 9:00:00"), QStringLiteral("0"), QStringLiteral("100|5"),
                   QStringLiteral("35.5"), QStringLiteral("64.5"))});
     run(true);
-    ASSERT_GE(stats.statTable.size(), 1u);
-    EXPECT_EQ(stats.statTable[0].value(5), QStringLiteral("100"));
-    EXPECT_EQ(stats.statTable[0].value(6), QStringLiteral("5"));
+    ASSERT_GE(stats->statTable().size(), 1u);
+    EXPECT_EQ(stats->statTable()[0].value(5), QStringLiteral("100"));
+    EXPECT_EQ(stats->statTable()[0].value(6), QStringLiteral("5"));
     // Fields 7 and 11 now hold labels: two amounts that are not numbers.
     ASSERT_EQ(prompts.shown.size(), 3u);
     EXPECT_EQ(prompts.shown[2].kind, QStringLiteral("ok"));

@@ -60,14 +60,20 @@ QString totals(const QString& count, const QString& barcode, const QString& pric
 
 class GoodsReport : public ::testing::Test {
 protected:
-    GoodsReport() { stats.zhuanda = QStringLiteral("2018-5-12"); }
+    GoodsReport() { today(QStringLiteral("2018-5-12")); }
+
+    // The statistics as the window makes them at start-up on that day.
+    void today(const QString& zhuanda) {
+        stats = std::make_unique<Statistics>(form, display, prompts, files, clock, ReportNumbers{numbers},
+                                             zhuanda, files.folder());
+    }
 
     void journal(const QStringList& blocks) {
         files.putText(QStringLiteral("tovrinback.txt"), blocks.join(QString()));
     }
     void run(bool today) {
         prompts.answer({false, today});
-        stats.Command1_1_Click();
+        stats->Command1_1_Click();
         ASSERT_FALSE(prompts.ranOutOfAnswers);
     }
     QString summaryFile() const { return decodeGbk(files.bytes(QStringLiteral("betweensum.txt"))); }
@@ -78,7 +84,7 @@ protected:
     FakeForm form;
     TextModel display{12};
     NumberFormat numbers;
-    Statistics stats{form, display, prompts, files, clock, numbers, files.folder()};
+    std::unique_ptr<Statistics> stats;
 };
 
 const QString kDay = QStringLiteral("2018-5-12 9:00:00");
@@ -189,7 +195,7 @@ TEST_F(GoodsReport, GroupsByLabel) {
 }
 
 TEST_F(GoodsReport, MonthWithSlashes) {
-    stats.zhuanda = QStringLiteral("2018/5/12");
+    today(QStringLiteral("2018/5/12"));
     const Item tea{QStringLiteral("茶"), QStringLiteral("0"), QStringLiteral("2"), QStringLiteral("1"),
                    QStringLiteral("77")};
     journal({block(QStringLiteral("2018/4/30 9:00:00"), {tea}),
@@ -197,8 +203,8 @@ TEST_F(GoodsReport, MonthWithSlashes) {
              block(QStringLiteral("2018/5/12 9:00:00"), {tea}),
              block(QStringLiteral("2018/6/1 9:00:00"), {tea})});
     run(false);
-    EXPECT_EQ(stats.dfyue, QStringLiteral("/"));
-    EXPECT_EQ(stats.eyues, QStringLiteral("2018/5月"));
+    EXPECT_EQ(stats->dfyue(), QStringLiteral("/"));
+    EXPECT_EQ(stats->eyues(), QStringLiteral("2018/5月"));
     EXPECT_EQ(summaryFile(), summaryLine(QStringLiteral("茶"), QStringLiteral("77"), QStringLiteral("2"),
                                          QStringLiteral("4"), QStringLiteral("0"), QStringLiteral("4")));
     EXPECT_TRUE(display.text().startsWith(QStringLiteral("2018/5/3 9:00:00")));
@@ -247,13 +253,13 @@ TEST_F(GoodsReport, EachKindOfRunSetsOnlyItsOwnFields) {
     journal({block(kDay, {})});
     files.putText(QStringLiteral("tovrincalculate.txt"), QString());
     run(false);
-    EXPECT_EQ(stats.dfyue, QStringLiteral("-"));
-    EXPECT_EQ(stats.eyues, QStringLiteral("2018-5月"));
+    EXPECT_EQ(stats->dfyue(), QStringLiteral("-"));
+    EXPECT_EQ(stats->eyues(), QStringLiteral("2018-5月"));
     prompts.answer({true, true});
-    stats.Command1_1_Click();
-    EXPECT_EQ(stats.dgyue, QStringLiteral(" "));
-    EXPECT_EQ(stats.dfyue, QStringLiteral("-"));
-    EXPECT_EQ(stats.eyues, QStringLiteral("2018-5月"));
+    stats->Command1_1_Click();
+    EXPECT_EQ(stats->dgyue(), QStringLiteral(" "));
+    EXPECT_EQ(stats->dfyue(), QStringLiteral("-"));
+    EXPECT_EQ(stats->eyues(), QStringLiteral("2018-5月"));
 }
 
 }  // namespace
