@@ -3,10 +3,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <map>
 
 #include "platform/clock.h"
 #include "support/fakes.h"
+#include "support/memory_files.h"
 
 namespace tovrin {
 namespace {
@@ -43,29 +43,8 @@ TEST(TextFiles, FailuresNameTheReason) {
     EXPECT_TRUE(files.rewrite(files.path(QStringLiteral("no/such/dir.txt")), QString()).has_value());
 }
 
-// Files held in memory, on the defaults of the interface for everything but
-// reading and writing whole records.
-class HeldFiles : public TextFiles {
-public:
-    std::map<QString, QString> texts;
-    Read read(const QString& path) const override {
-        const auto it = texts.find(path);
-        if (it == texts.end()) return {State::Missing, {}, {}};
-        if (it->second.isEmpty()) return {State::Empty, {}, {}};
-        return {State::HasContent, it->second, {}};
-    }
-    std::optional<QString> append(const QString& path, const QString& record) override {
-        texts[path] += record + QStringLiteral("\r\n");
-        return std::nullopt;
-    }
-    std::optional<QString> rewrite(const QString& path, const QString& content) override {
-        texts[path] = content;
-        return std::nullopt;
-    }
-};
-
 TEST(TextFiles, OpenBytesByDefaultHoldsTheTextInGbk) {
-    HeldFiles files;
+    test::MemoryFiles files;
     files.texts[QStringLiteral("a")] = QStringLiteral("商品\t1\r\n");
     files.texts[QStringLiteral("empty")] = QString();
     const auto bytes = files.openBytes(QStringLiteral("a"));
@@ -79,7 +58,7 @@ TEST(TextFiles, OpenBytesByDefaultHoldsTheTextInGbk) {
 }
 
 TEST(TextFiles, AReplacementReachesTheFileOnlyAtCommit) {
-    HeldFiles held;
+    test::MemoryFiles held;
     TempFiles disk;
     for (TextFiles* files : {static_cast<TextFiles*>(&held), static_cast<TextFiles*>(&disk)}) {
         const QString path = files == &held ? QStringLiteral("t.txt") : disk.path(QStringLiteral("t.txt"));

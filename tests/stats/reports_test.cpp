@@ -9,6 +9,7 @@
 #include "records/lines.h"
 #include "stats/statistics.h"
 #include "support/fakes.h"
+#include "support/memory_files.h"
 
 namespace tovrin {
 namespace {
@@ -435,28 +436,6 @@ TEST(GoodsReportTexts, SummaryLinesAndTotals) {
               QStringLiteral("\r\n\r\nD\r\n\r\n条码结算的商品数量统计：\r\n\r\n"));
 }
 
-// Journals held in memory by path, and journals that cannot be read; the byte
-// search is the TextFiles default (over the text read gives, in GBK).
-class HeldFiles : public TextFiles {
-public:
-    Read read(const QString& path) const override {
-        const auto it = files.find(path);
-        return it == files.end() ? Read{} : it->second;
-    }
-    std::optional<QString> append(const QString& path, const QString& record) override {
-        return rewrite(path, text(path) + record + QStringLiteral("\r\n"));
-    }
-    std::optional<QString> rewrite(const QString& path, const QString& content) override {
-        files[path] = {content.isEmpty() ? State::Empty : State::HasContent, content, {}};
-        return std::nullopt;
-    }
-    void put(const QString& path, const QString& text) { rewrite(path, text); }
-    void refuse(const QString& path, const QString& reason) { files[path] = {State::Unreadable, {}, reason}; }
-    QString text(const QString& path) const { return read(path).text; }
-
-    std::map<QString, Read> files;
-};
-
 // The statistics over journals held in memory: the journal is searched in
 // its bytes or, for a key with letters or other characters, in its text.
 class MemoryReport : public ::testing::Test {
@@ -468,7 +447,7 @@ protected:
     }
     static QString at(const char* name) { return QStringLiteral("/till/") + QString::fromUtf8(name); }
 
-    HeldFiles files;
+    test::MemoryFiles files;
     test::FakePrompts prompts;
     test::FakeClock clock;
     test::FakeForm form;

@@ -10,10 +10,13 @@ namespace tovrin::test {
 
 // Data files held as texts, nothing on the disk; the byte search and the
 // replacement are the TextFiles defaults. A rewrite fails with `rewriteFails`
-// when it is set, leaving the text as it was.
+// when it is set, leaving the text as it was; a path in `refused` cannot be
+// read, for the reason given.
 class MemoryFiles : public TextFiles {
 public:
     Read read(const QString& path) const override {
+        if (const auto no = refused.find(path); no != refused.end())
+            return {State::Unreadable, {}, no->second};
         const auto it = texts.find(path);
         if (it == texts.end()) return {};
         return {it->second.isEmpty() ? State::Empty : State::HasContent, it->second, {}};
@@ -29,7 +32,12 @@ public:
         return std::nullopt;
     }
 
+    void put(const QString& path, const QString& text) { texts[path] = text; }
+    void refuse(const QString& path, const QString& reason) { refused[path] = reason; }
+    QString text(const QString& path) const { return read(path).text; }
+
     std::map<QString, QString> texts;  // by path
+    std::map<QString, QString> refused;
     std::optional<QString> rewriteFails;
     int rewrites = 0;
 };
