@@ -4,7 +4,7 @@ namespace tovrin::records {
 
 QString itemLine(const ItemTexts& item, bool barcodeForm) {
     QString line = QStringLiteral("商品:  ") + item.number + TAB + QStringLiteral("   折扣：   ") + TAB +
-                   item.discount + TAB + QStringLiteral("商品总价格：  ") + TAB + item.total + TAB +
+                   item.discount + TAB + kItemLabel + TAB + item.total + TAB +
                    QStringLiteral("  商品 数量：  ") + TAB + item.quantity + TAB;
     if (barcodeForm) line += QStringLiteral("  商品 条码：  ") + TAB + item.barcode + TAB;
     return line + CRLF;

@@ -13,6 +13,10 @@ inline const QString kBlockFile = QStringLiteral("tovrinback.txt");
 inline const QString TAB = QStringLiteral("\t");
 inline const QString CRLF = QStringLiteral("\r\n");
 
+// The label of an item line's total in tovrinback.txt, which the goods report
+// counts by.
+inline const QString kItemLabel = QStringLiteral("商品总价格：  ");
+
 // Said when a journal holds nothing yet for the till to show.
 inline const QString kNoRecords = QStringLiteral("今天还没有营收记录！");
 

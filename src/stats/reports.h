@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/numbers.h"
+#include "records/files.h"
 
 namespace tovrin {
 
@@ -27,9 +28,7 @@ struct ReportNumbers {
     double cents(double x) const;
 };
 
-// The label of the goods lines of tovrinback.txt that the goods report
-// counts.
-inline const QString kItemLabel = QStringLiteral("商品总价格：  ");
+using records::kItemLabel;
 
 // ---- Periods
 
