@@ -37,8 +37,7 @@ void colourButton(QPushButton* button, const QColor& colour) {
 
 void Form1::Form_Load() {
     // 1. The announcers start at their first character; the voice is on.
-    voice_->equal = 1;
-    voice_->equal2 = 1;
+    voice_->rewind();
     checkout_->sale.wav = true;
 
     // 2. Today's date for the statistics: the date-time text up to its blank
