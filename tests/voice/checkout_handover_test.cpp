@@ -40,7 +40,7 @@ TEST_F(CheckoutVoiceTest, FinishedSaleStartsTheChangeAnnouncer) {
 }
 
 TEST_F(CheckoutVoiceTest, VoiceOffStartsNothing) {
-    checkout.sale.wav = false;
+    checkout.setWav(false);
     prompts.answer({true});
     form.set(QStringLiteral("100"), QStringLiteral("85.5"), QStringLiteral("100"), QStringLiteral("1"));
     checkout.Command1_0_Click();
