@@ -46,20 +46,9 @@ int twipsToPixels(double twips, double logicalDpi) {
 }
 
 Form1::Form1(Form1Services services, QWidget* parent) : QWidget(parent), services_(std::move(services)) {
-    if (!services_.prompts) services_.prompts = (ownPrompts_ = std::make_unique<QtPrompts>(this)).get();
-    if (!services_.files) services_.files = (ownFiles_ = std::make_unique<GbkTextFiles>()).get();
-    if (!services_.clock) services_.clock = (ownClock_ = std::make_unique<SystemClock>()).get();
-    if (!services_.numbers) services_.numbers = (ownNumbers_ = std::make_unique<NumberFormat>()).get();
-    if (!services_.sound) services_.sound = (ownSound_ = std::make_unique<QtSound>()).get();
-    if (!services_.timer2) services_.timer2 = (ownTimer2_ = std::make_unique<QtTimer>()).get();
-    if (!services_.timer3) services_.timer3 = (ownTimer3_ = std::make_unique<QtTimer>()).get();
-    if (!services_.chooser) services_.chooser = (ownChooser_ = std::make_unique<QtFileChooser>(this)).get();
-    if (!services_.spreadsheets) {
-        services_.spreadsheets = (ownSpreadsheets_ = std::make_unique<WorkbookReader>()).get();
-    }
-    if (!services_.progress)
-        services_.progress = (ownProgress_ = std::make_unique<QtProgressRunner>(this)).get();
-    if (services_.folder.isEmpty()) services_.folder = QCoreApplication::applicationDirPath();
+    Q_ASSERT(services_.prompts && services_.files && services_.clock && services_.numbers &&
+             services_.sound && services_.timer2 && services_.timer3 && services_.chooser &&
+             services_.spreadsheets && services_.progress && !services_.folder.isEmpty());
 
     build();
 

@@ -10,22 +10,26 @@
 #include "barcode/import.h"
 #include "barcode/lookup.h"
 #include "checkout/checkout.h"
+#include "platform/clock.h"
 #include "platform/display.h"
+#include "platform/filechooser.h"
 #include "platform/form.h"
+#include "platform/numbers.h"
+#include "platform/progress.h"
+#include "platform/prompts.h"
 #include "platform/qt/display_view.h"
-#include "platform/qt/gbk_text_files.h"
-#include "platform/qt/qt_file_chooser.h"
-#include "platform/qt/qt_progress.h"
-#include "platform/qt/qt_prompts.h"
-#include "platform/qt/qt_sound.h"
-#include "platform/qt/qt_timer.h"
+#include "platform/sound.h"
+#include "platform/spreadsheet.h"
+#include "platform/textfiles.h"
+#include "platform/timer.h"
 #include "stats/statistics.h"
 #include "voice/voice.h"
-#include "workbook/workbook_reader.h"
 
 namespace tovrin {
 
-// What the window is built with; tests hand in fakes.
+// What the window is built with, every one of them given: main.cpp hands in
+// the Qt services and the program folder, tests hand in fakes. The window
+// keeps the pointers and owns none of them.
 struct Form1Services {
     Prompts* prompts = nullptr;
     TextFiles* files = nullptr;
@@ -105,17 +109,6 @@ private:
 
     QLineEdit* box(Box which) const;
     void build();
-
-    // Services the window makes itself when none are handed in.
-    std::unique_ptr<QtPrompts> ownPrompts_;
-    std::unique_ptr<GbkTextFiles> ownFiles_;
-    std::unique_ptr<SystemClock> ownClock_;
-    std::unique_ptr<NumberFormat> ownNumbers_;
-    std::unique_ptr<QtSound> ownSound_;
-    std::unique_ptr<QtTimer> ownTimer2_, ownTimer3_;
-    std::unique_ptr<QtFileChooser> ownChooser_;
-    std::unique_ptr<WorkbookReader> ownSpreadsheets_;
-    std::unique_ptr<QtProgressRunner> ownProgress_;
 
     Form1Services services_;
     std::unique_ptr<Voice> voice_;

@@ -7,8 +7,15 @@
 #include "app/form1.h"
 #include "app/till_lock.h"
 #include "checkout/sale_journal.h"
+#include "platform/clock.h"
+#include "platform/numbers.h"
 #include "platform/qt/gbk_text_files.h"
+#include "platform/qt/qt_file_chooser.h"
+#include "platform/qt/qt_progress.h"
 #include "platform/qt/qt_prompts.h"
+#include "platform/qt/qt_sound.h"
+#include "platform/qt/qt_timer.h"
+#include "workbook/workbook_reader.h"
 
 namespace {
 
@@ -32,7 +39,31 @@ int run(int argc, char* argv[]) {
         tovrin::QtPrompts(nullptr).ok(*failure);
     }
 
-    tovrin::Form1 window({});
+    // The window's services outlive it; its dialogs open over it.
+    tovrin::QtPrompts prompts;
+    tovrin::SystemClock clock;
+    tovrin::NumberFormat numbers;
+    tovrin::QtSound sound;
+    tovrin::QtTimer timer2, timer3;
+    tovrin::QtFileChooser chooser;
+    tovrin::WorkbookReader spreadsheets;
+    tovrin::QtProgressRunner progress;
+    tovrin::Form1Services services;
+    services.prompts = &prompts;
+    services.files = &files;
+    services.clock = &clock;
+    services.numbers = &numbers;
+    services.sound = &sound;
+    services.timer2 = &timer2;
+    services.timer3 = &timer3;
+    services.chooser = &chooser;
+    services.spreadsheets = &spreadsheets;
+    services.progress = &progress;
+    services.folder = folder;
+    tovrin::Form1 window(services);
+    prompts.setParent(&window);
+    chooser.setParent(&window);
+    progress.setParent(&window);
     window.showMaximized();
     return app.exec();
 }

@@ -37,9 +37,8 @@ void colourButton(QPushButton* button, const QColor& colour) {
 
 void Form1::Form_Load() {
     // 1. The announcers start at their first character; the voice is on.
-    voice_->equal = 1;
-    voice_->equal2 = 1;
-    checkout_->sale.wav = true;
+    voice_->rewind();
+    checkout_->setWav(true);
 
     // 2. Today's date for the statistics: the date-time text up to its blank
     // (the date-time text always carries the time, so the blank is there).
@@ -48,7 +47,7 @@ void Form1::Form_Load() {
     zhuanda = blank < 0 ? now : now.left(blank);
 
     // 3. Does the number conversion write "0" before a fraction?
-    checkout_->sale.zerob = services_.numbers->plain(1.0 / 2.0).startsWith(QLatin1Char('0'));
+    checkout_->setZerob(services_.numbers->plain(1.0 / 2.0).startsWith(QLatin1Char('0')));
 
     // 4.
     setWindowState(windowState() | Qt::WindowMaximized);
@@ -58,7 +57,7 @@ void Form1::Form_Load() {
     RichTextBox1->moveCursor(QTextCursor::Start);
 
     // 6.
-    checkout_->sale.shp = true;
+    checkout_->setShp(true);
 
     // 7.
     setWindowTitle(QStringLiteral("Tovrin  找零软件 "));

@@ -51,6 +51,11 @@ public:
     explicit Checkout(Deps deps);
 
     SaleState sale;
+    // The start-up values the window gives: voice on or off, whether the
+    // number conversion writes "0" before a fraction, no sale accumulating.
+    void setWav(bool on) { sale.wav = on; }
+    void setZerob(bool on) { sale.zerob = on; }
+    void setShp(bool on) { sale.shp = on; }
 
     // A click into an input box empties it.
     void clickBox(Box box);

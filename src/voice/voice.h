@@ -5,47 +5,57 @@
 #include "platform/numbers.h"
 #include "platform/sound.h"
 #include "platform/timer.h"
+#include "voice/announcer.h"
 
 namespace tovrin {
 
-// The two announcers: the item announcer (Timer2, equaltime, equal) speaks the
-// amount of an item just added, the change announcer (Timer3, equaltime2,
-// equal2) the change expression of a finished sale, one character per tick.
+// The clips and the two announcers: the item announcer (on Timer2) speaks the
+// amount of an item just added, the change announcer (on Timer3) the change
+// expression of a finished sale, one character per tick.
 class Voice {
 public:
-    static constexpr int kTickMs = 618;
+    static constexpr int kTickMs = Announcer::kTickMs;
 
     Voice(SoundPlayer& sound, Timer& timer2, Timer& timer3, const NumberFormat& numbers, QString folder);
+    Voice(const Voice&) = delete;
+    Voice& operator=(const Voice&) = delete;
 
     // Starters: assign the text and enable the timer; the position is kept,
     // so a new text given while speaking goes on from the current position.
-    void startItem(const QString& text);
-    void startChange(const QString& text);
+    void startItem(const QString& text) { item_.start(text); }
+    void startChange(const QString& text) { change_.start(text); }
+    // Both announcers back to their first character.
+    void rewind() {
+        item_.rewind();
+        change_.rewind();
+    }
 
     // One character to its clip; soundeq2 also knows "j" and "=".
-    void soundeq(const QString& nseq);
-    void soundeq2(const QString& nseq);
+    void soundeq(const QString& nseq) { item_.speak(nseq); }
+    void soundeq2(const QString& nseq) { change_.speak(nseq); }
     void wave(int digit);
     void wave(const QString& key);
     void fwave(const QString& key);
 
     // Tick routines of Timer2 and Timer3.
-    void soundequal(const QString& nsequal);
-    void soundequal2(const QString& nsequal);
+    void soundequal(const QString& nsequal) { item_.tick(nsequal); }
+    void soundequal2(const QString& nsequal) { change_.tick(nsequal); }
 
-    QString equaltime;
-    QString equaltime2;
-    double equal = 1;
-    double equal2 = 1;
-    QString mfname;
-
-    Timer& Timer2;
-    Timer& Timer3;
+    // The announcers' texts and positions.
+    const QString& equaltime() const { return item_.text(); }
+    const QString& equaltime2() const { return change_.text(); }
+    double equal() const { return item_.position(); }
+    double equal2() const { return change_.position(); }
+    // The path of the clip selected last.
+    const QString& mfname() const { return mfname_; }
 
 private:
     SoundPlayer& sound_;
     const NumberFormat& numbers_;
     QString folder_;
+    QString mfname_;
+    Announcer item_;
+    Announcer change_;
 };
 
 }  // namespace tovrin

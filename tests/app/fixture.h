@@ -6,8 +6,15 @@
 
 #include "app/form1.h"
 #include "support/fakes.h"
+#include "workbook/workbook_reader.h"
 
 namespace tovrin::test {
+
+// The open-file dialog, cancelled whenever it opens.
+class CancelledChooser : public FileChooser {
+public:
+    std::optional<QString> openFile(const std::vector<FileFilter>&) override { return std::nullopt; }
+};
 
 // A checkout window built on fakes in a fresh program folder.
 class WindowTest : public ::testing::Test {
@@ -21,6 +28,9 @@ protected:
         services.sound = &sound;
         services.timer2 = &timer2;
         services.timer3 = &timer3;
+        services.chooser = &chooser;
+        services.spreadsheets = &spreadsheets;
+        services.progress = &progress;
         services.folder = files.folder();
         return std::make_unique<Form1>(services);
     }
@@ -31,6 +41,9 @@ protected:
     NumberFormat numbers;
     RecordingSound sound;
     FakeTimer timer2, timer3;
+    CancelledChooser chooser;
+    WorkbookReader spreadsheets;
+    FakeProgressRunner progress;
 };
 
 }  // namespace tovrin::test

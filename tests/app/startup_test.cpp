@@ -62,8 +62,8 @@ using StartupTest = WindowTest;
 TEST_F(StartupTest, GivesTheFieldsTheirFirstValues) {
     clock.set(QStringLiteral("2018-05-12T09:05:07"));
     auto form = makeWindow();
-    EXPECT_EQ(form->voice().equal, 1);
-    EXPECT_EQ(form->voice().equal2, 1);
+    EXPECT_EQ(form->voice().equal(), 1);
+    EXPECT_EQ(form->voice().equal2(), 1);
     EXPECT_TRUE(form->checkout().sale.wav);
     EXPECT_TRUE(form->checkout().sale.shp);
     EXPECT_FALSE(form->checkout().sale.tiaomajiesuan);

@@ -40,7 +40,7 @@ TEST(OneItemSale, SettlesShowsAnnouncesAndJournals) {
     EXPECT_EQ(f.display.runs().front().size, 200);
     EXPECT_EQ(f.display.selFontSize(), 135);
     EXPECT_EQ(f.display.selColor(), kGreen);
-    EXPECT_EQ(f.voice.equaltime2, QStringLiteral("100j35.5=64.5"));
+    EXPECT_EQ(f.voice.equaltime2(), QStringLiteral("100j35.5=64.5"));
     EXPECT_TRUE(f.timer3.enabled);
     EXPECT_EQ(f.form.text(Box::Text1), QStringLiteral("0"));
     EXPECT_EQ(f.form.text(Box::Text2), QString());
@@ -67,7 +67,7 @@ TEST(OneItemSale, DiscountedItem) {
     f.prompts.answer({true});
     f.checkout.Command1_0_Click();
     EXPECT_EQ(f.display.text(), QStringLiteral("3"));
-    EXPECT_EQ(f.voice.equaltime2, QStringLiteral("20j17=3"));
+    EXPECT_EQ(f.voice.equaltime2(), QStringLiteral("20j17=3"));
     EXPECT_TRUE(f.journal(QStringLiteral("tovrincalculate.txt"))
                     .endsWith(QStringLiteral("\t折扣：   \t3\t实收金额：  \t20\t商品价格累计：  \t20\t"
                                              "  商品 数量累计：  \t2\t找零：  \t3\t\r\n")));
@@ -125,7 +125,7 @@ TEST(OneItemSale, NegativePriceGivesMoneyBack) {
         f.checkout.Command1_0_Click();
         EXPECT_EQ(f.prompts.texts(), (QStringList{question, oneItemConfirmation(QStringLiteral("-5"))}));
         EXPECT_EQ(f.display.text(), QStringLiteral("5"));
-        EXPECT_EQ(f.voice.equaltime2, QStringLiteral("0j-5=5"));
+        EXPECT_EQ(f.voice.equaltime2(), QStringLiteral("0j-5=5"));
     }
     {
         CheckoutFixture f;
@@ -182,7 +182,7 @@ TEST(AccumulatedSale, SettlesTheItemsEnteredWithEnter) {
 
     EXPECT_EQ(f.prompts.texts(), QStringList{accumulatedConfirmation(QStringLiteral("17.2"))});
     EXPECT_EQ(f.display.text(), QStringLiteral("32.8"));
-    EXPECT_EQ(f.voice.equaltime2, QStringLiteral("50j17.2=32.8"));
+    EXPECT_EQ(f.voice.equaltime2(), QStringLiteral("50j17.2=32.8"));
     EXPECT_TRUE(f.checkout.sale.shp);
     EXPECT_EQ(
         f.files.bytes(QStringLiteral("tovrincalculate.txt")),

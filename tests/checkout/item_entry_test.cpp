@@ -54,7 +54,7 @@ TEST(ItemEntry, PlusClipThenTheUnroundedAmountIsAnnounced) {
     CheckoutFixture f;
     ASSERT_TRUE(f.enter(QStringLiteral("3.333"), QStringLiteral("50"), QStringLiteral("1")));
     EXPECT_EQ(f.sound.played, QStringList{QStringLiteral("jia.wav")});
-    EXPECT_EQ(f.voice.equaltime, QStringLiteral("1.6665"));
+    EXPECT_EQ(f.voice.equaltime(), QStringLiteral("1.6665"));
     EXPECT_TRUE(f.timer2.enabled);
 }
 

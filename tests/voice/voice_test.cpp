@@ -32,10 +32,10 @@ TEST_F(VoiceTest, TimersArePacedAndIdleAtStart) {
     EXPECT_EQ(timer3.interval, 618);
     EXPECT_FALSE(timer2.enabled);
     EXPECT_FALSE(timer3.enabled);
-    EXPECT_EQ(voice.equal, 1);
-    EXPECT_EQ(voice.equal2, 1);
-    EXPECT_TRUE(voice.equaltime.isEmpty());
-    EXPECT_TRUE(voice.equaltime2.isEmpty());
+    EXPECT_EQ(voice.equal(), 1);
+    EXPECT_EQ(voice.equal2(), 1);
+    EXPECT_TRUE(voice.equaltime().isEmpty());
+    EXPECT_TRUE(voice.equaltime2().isEmpty());
     EXPECT_TRUE(clips().isEmpty());
 }
 
@@ -57,15 +57,15 @@ TEST_F(VoiceTest, KeysSelectTheirClipAndMfnameNamesItsPath) {
         sound.played.clear();
         voice.fwave(c.key);
         EXPECT_EQ(clips(), QStringList{c.file});
-        EXPECT_EQ(voice.mfname, QStringLiteral("/opt/tovrin/") + c.file);
+        EXPECT_EQ(voice.mfname(), QStringLiteral("/opt/tovrin/") + c.file);
     }
 }
 
 TEST_F(VoiceTest, WaveTakesNumbersAndTexts) {
     voice.wave(3);
-    EXPECT_EQ(voice.mfname, QStringLiteral("/opt/tovrin/3.wav"));
+    EXPECT_EQ(voice.mfname(), QStringLiteral("/opt/tovrin/3.wav"));
     voice.wave(QStringLiteral("+"));
-    EXPECT_EQ(voice.mfname, QStringLiteral("/opt/tovrin/jia.wav"));
+    EXPECT_EQ(voice.mfname(), QStringLiteral("/opt/tovrin/jia.wav"));
     voice.wave(0);
     EXPECT_EQ(clips(),
               (QStringList{QStringLiteral("3.wav"), QStringLiteral("jia.wav"), QStringLiteral("0.wav")}));
@@ -79,7 +79,7 @@ TEST_F(VoiceTest, KeysAreComparedExactly) {
         voice.fwave(QString::fromUtf16(key));
     }
     EXPECT_EQ(clips(), QStringList{QStringLiteral("5.wav")});
-    EXPECT_EQ(voice.mfname, QStringLiteral("/opt/tovrin/5.wav"));
+    EXPECT_EQ(voice.mfname(), QStringLiteral("/opt/tovrin/5.wav"));
 }
 
 TEST_F(VoiceTest, CharactersMapToClipsInBothCharacterRoutines) {
@@ -124,8 +124,8 @@ TEST_F(VoiceTest, ItemAnnouncerSpeaksANegativeAmountThenStops) {
               (QStringList{QStringLiteral("fushu.wav"), QStringLiteral("1.wav"), QStringLiteral("2.wav"),
                            QStringLiteral("dot.wav"), QStringLiteral("5.wav")}));
     EXPECT_FALSE(timer2.enabled);
-    EXPECT_EQ(voice.equal, 1);
-    EXPECT_TRUE(voice.equaltime.isEmpty());
+    EXPECT_EQ(voice.equal(), 1);
+    EXPECT_TRUE(voice.equaltime().isEmpty());
 }
 
 TEST_F(VoiceTest, ItemAmountFollowsThePlusClip) {
@@ -138,14 +138,14 @@ TEST_F(VoiceTest, ItemAmountFollowsThePlusClip) {
     for (int tick = 1; tick <= 4; ++tick) {
         ASSERT_TRUE(timer2.tick());
         EXPECT_EQ(clips(), expected.mid(0, tick + 1));
-        EXPECT_EQ(voice.equal, tick + 1);
+        EXPECT_EQ(voice.equal(), tick + 1);
     }
     EXPECT_TRUE(timer2.enabled);
     ASSERT_TRUE(timer2.tick());  // the fifth tick finds the end
     EXPECT_EQ(clips(), expected);
     EXPECT_FALSE(timer2.enabled);
-    EXPECT_EQ(voice.equal, 1);
-    EXPECT_TRUE(voice.equaltime.isEmpty());
+    EXPECT_EQ(voice.equal(), 1);
+    EXPECT_TRUE(voice.equaltime().isEmpty());
     EXPECT_FALSE(timer3.enabled);
 }
 
@@ -159,12 +159,12 @@ TEST_F(VoiceTest, ChangeAnnouncerSpeaksTheChangeExpression) {
                            QStringLiteral("1.wav"), QStringLiteral("4.wav"), QStringLiteral("dot.wav"),
                            QStringLiteral("5.wav")}));
     EXPECT_TRUE(timer3.enabled);
-    EXPECT_EQ(voice.equal2, 14);
+    EXPECT_EQ(voice.equal2(), 14);
     ASSERT_TRUE(timer3.tick());  // the fourteenth tick stops it, silently
     EXPECT_EQ(clips().size(), 13);
     EXPECT_FALSE(timer3.enabled);
-    EXPECT_EQ(voice.equal2, 1);
-    EXPECT_TRUE(voice.equaltime2.isEmpty());
+    EXPECT_EQ(voice.equal2(), 1);
+    EXPECT_TRUE(voice.equaltime2().isEmpty());
 }
 
 TEST_F(VoiceTest, ItemAnnouncerSpeaksOnlyTheClipsOfSoundeq) {
@@ -188,8 +188,8 @@ TEST_F(VoiceTest, EmptyOrNonNumericItemTextTicksSilentlyForever) {
         voice.startItem(text);
         EXPECT_EQ(runOut(timer2, 20), 20);
         EXPECT_TRUE(timer2.enabled);
-        EXPECT_EQ(voice.equal, 1);
-        EXPECT_EQ(voice.equaltime, text);
+        EXPECT_EQ(voice.equal(), 1);
+        EXPECT_EQ(voice.equaltime(), text);
     }
     EXPECT_TRUE(clips().isEmpty());
     // A numeric text given later is spoken from the start and ends it.
@@ -204,7 +204,7 @@ TEST_F(VoiceTest, EmptyChangeTextStopsAtTheFirstTick) {
     EXPECT_TRUE(timer3.enabled);
     EXPECT_TRUE(timer3.tick());
     EXPECT_FALSE(timer3.enabled);
-    EXPECT_EQ(voice.equal2, 1);
+    EXPECT_EQ(voice.equal2(), 1);
     EXPECT_TRUE(clips().isEmpty());
 }
 
@@ -237,11 +237,11 @@ TEST_F(VoiceTest, NewTextWhileSpeakingGoesOnFromThePosition) {
         for (int i = 0; i < c.ticksBefore; ++i) ASSERT_TRUE(timer2.tick());
         sound.played.clear();
         voice.startItem(c.second);
-        EXPECT_EQ(voice.equal, c.ticksBefore + 1);
+        EXPECT_EQ(voice.equal(), c.ticksBefore + 1);
         EXPECT_EQ(runOut(timer2), c.ticksAfter);
         EXPECT_EQ(clips(), c.clipsAfter);
         EXPECT_FALSE(timer2.enabled);
-        EXPECT_EQ(voice.equal, 1);
+        EXPECT_EQ(voice.equal(), 1);
     }
 
     // The same holds for the change announcer.
@@ -253,6 +253,25 @@ TEST_F(VoiceTest, NewTextWhileSpeakingGoesOnFromThePosition) {
     EXPECT_EQ(runOut(timer3), 11);
     EXPECT_EQ(clips().first(), QStringLiteral("jian.wav"));
     EXPECT_EQ(clips().size(), 10);
+}
+
+TEST_F(VoiceTest, RewindSendsBothAnnouncersBackToTheirFirstCharacter) {
+    voice.startItem(QStringLiteral("34"));
+    voice.startChange(QStringLiteral("5j6=7"));
+    ASSERT_TRUE(timer2.tick());
+    ASSERT_TRUE(timer3.tick());
+    ASSERT_TRUE(timer3.tick());
+    voice.rewind();
+    EXPECT_EQ(voice.equal(), 1);
+    EXPECT_EQ(voice.equal2(), 1);
+    EXPECT_EQ(voice.equaltime(), QStringLiteral("34"));
+    EXPECT_EQ(voice.equaltime2(), QStringLiteral("5j6=7"));
+    EXPECT_TRUE(timer2.enabled);
+    EXPECT_TRUE(timer3.enabled);
+    sound.played.clear();
+    ASSERT_TRUE(timer2.tick());
+    ASSERT_TRUE(timer3.tick());
+    EXPECT_EQ(clips(), (QStringList{QStringLiteral("3.wav"), QStringLiteral("5.wav")}));
 }
 
 TEST_F(VoiceTest, TheTwoAnnouncersInterleave) {
@@ -271,9 +290,9 @@ TEST_F(VoiceTest, TheTwoAnnouncersInterleave) {
               (QStringList{QStringLiteral("jia.wav"), QStringLiteral("1.wav"), QStringLiteral("2.wav"),
                            QStringLiteral("2.wav"), QStringLiteral("0.wav"), QStringLiteral("jian.wav")}));
     EXPECT_FALSE(timer2.enabled);
-    EXPECT_EQ(voice.equal, 1);
+    EXPECT_EQ(voice.equal(), 1);
     EXPECT_TRUE(timer3.enabled);
-    EXPECT_EQ(voice.equal2, 4);
+    EXPECT_EQ(voice.equal2(), 4);
     EXPECT_EQ(runOut(timer3), 5);
     EXPECT_EQ(clips().mid(6), (QStringList{QStringLiteral("1.wav"), QStringLiteral("2.wav"),
                                            QStringLiteral("dengyu.wav"), QStringLiteral("8.wav")}));

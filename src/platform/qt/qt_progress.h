@@ -18,6 +18,7 @@ public:
     static inline const QString kTitle = QStringLiteral("导入条码价格表");
 
     explicit QtProgressRunner(QWidget* parent = nullptr) : parent_(parent) {}
+    void setParent(QWidget* parent) { parent_ = parent; }
 
     void run(const QString& what, const std::function<void(Progress&)>& work) override;
 
