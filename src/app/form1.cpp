@@ -70,7 +70,7 @@ Form1::Form1(Form1Services services, QWidget* parent) : QWidget(parent), service
     // The reports take today's date and the number format's probe from start-up.
     statistics_ = std::make_unique<Statistics>(
         *this, RichTextBox1Model, *services_.prompts, *services_.files, *services_.clock,
-        ReportNumbers{*services_.numbers, checkout_->sale.zerob}, zhuanda, services_.folder);
+        ReportNumbers{*services_.numbers, checkout_->sale().zerob}, zhuanda, services_.folder);
 }
 
 Form1::~Form1() = default;

@@ -48,7 +48,7 @@ Checkout::Checkout(Deps deps)
       folder_(std::move(deps.folder)),
       journal_(files_, folder_) {}
 
-QString Checkout::wct(double x) const { return tovrin::wct(x, numbers_, sale.zerob); }
+QString Checkout::wct(double x) const { return tovrin::wct(x, numbers_, sale_.zerob); }
 
 QString Checkout::path(const QString& name) const { return folderFile(folder_, name); }
 
@@ -116,9 +116,9 @@ int Checkout::query3(const QString& /*mode*/, const QString& /*path*/) {
 
 QString Checkout::runningTotals() const {
     return clock_.dateTimeText() + CRLF + CRLF +
-           records::totalsLine(numbers_.plain(sale.shpleiji), wct(sale.shpzk), wct(sale.shpjg),
-                               numbers_.plain(sale.shpsl)) +
-           TAB + QStringLiteral("   应收金额累计：   ") + TAB + wct(sale.shpjg - sale.shpzk) + CRLF + CRLF;
+           records::totalsLine(numbers_.plain(sale_.shpleiji), wct(sale_.shpzk), wct(sale_.shpjg),
+                               numbers_.plain(sale_.shpsl)) +
+           TAB + QStringLiteral("   应收金额累计：   ") + TAB + wct(sale_.shpjg - sale_.shpzk) + CRLF + CRLF;
 }
 
 void Checkout::showSaleList() {
@@ -135,18 +135,18 @@ void Checkout::showChange(double change, double due) {
     display_.setSelFontSize(kAfterChangeSize);
     display_.setSelColor(kGreen);
 
-    if (sale.wav) {
+    if (sale_.wav) {
         voice_.startChange(form_.text(Box::Text1) + QLatin1Char('j') + numbers_.plain(due) +
                            QLatin1Char('=') + wct(change));
     }
     form_.setText(Box::Text1, QStringLiteral("0"));
-    sale.shp = true;
+    sale_.shp = true;
     itemFileReported_ = false;
 }
 
 void Checkout::Command1_0_Click() {
     display_.setText(QString());
-    if (sale.shp) {
+    if (sale_.shp) {
         settleOneItem();
     } else {
         settleAccumulated();
@@ -202,11 +202,11 @@ void Checkout::settleAccumulated() {
     const std::optional<Inputs> in = readInputs(false);
     if (!in) return;
     if (!form_.text(Box::Text2).isEmpty()) {
-        prompts_.ok(QStringLiteral("注意！商品累计尚未结束，第 ") + numbers_.plain(sale.shpleiji + 1) +
+        prompts_.ok(QStringLiteral("注意！商品累计尚未结束，第 ") + numbers_.plain(sale_.shpleiji + 1) +
                     QStringLiteral("种商品的价格还没有录入，请重试。"));
         return;
     }
-    const double due = sale.shpjg - sale.shpzk;
+    const double due = sale_.shpjg - sale_.shpzk;
     if (!prompts_.yesNo(confirmation(false, wct(due)), kBoxTitle)) {
         showSaleList();
         return;
@@ -219,18 +219,18 @@ void Checkout::settleAccumulated() {
         showSaleList();
         return;
     }
-    if (!computable({received, due, sale.shpzk, sale.shpjg, sale.shpsl, sale.shpleiji})) return;
+    if (!computable({received, due, sale_.shpzk, sale_.shpjg, sale_.shpsl, sale_.shpleiji})) return;
 
     // The sale is on disk before its change is shown.
     const QString dateTime = clock_.dateTimeText();
     bool ok = true;
     const std::optional<QString> items = readItemFile(ok);
     if (!items && ok) prompts_.ok(kNoRecords);
-    if (!writeSale(records::saleLine({dateTime, wct(sale.shpzk), wct(received), wct(sale.shpjg),
-                                      wct(sale.shpsl), wct(change)},
+    if (!writeSale(records::saleLine({dateTime, wct(sale_.shpzk), wct(received), wct(sale_.shpjg),
+                                      wct(sale_.shpsl), wct(change)},
                                      false),
-                   records::blockHead(dateTime, wct(due), numbers_.plain(sale.shpleiji), wct(sale.shpzk),
-                                      wct(sale.shpjg), numbers_.plain(sale.shpsl)) +
+                   records::blockHead(dateTime, wct(due), numbers_.plain(sale_.shpleiji), wct(sale_.shpzk),
+                                      wct(sale_.shpjg), numbers_.plain(sale_.shpsl)) +
                        items.value_or(QString()) + CRLF)) {
         return;
     }
@@ -239,7 +239,7 @@ void Checkout::settleAccumulated() {
 
 bool Checkout::resetItemFile() {
     display_.setText(QString());
-    sale.shpleiji = sale.shpjg = sale.shpzk = sale.shpsl = 0;
+    sale_.shpleiji = sale_.shpjg = sale_.shpzk = sale_.shpsl = 0;
     if (const auto failure = files_.rewrite(path(records::kItemFile), QString())) {
         // Told once per sale, not at every key: the keys still go into the
         // price box.
@@ -252,7 +252,7 @@ bool Checkout::resetItemFile() {
 }
 
 bool Checkout::Text2_KeyPress(int keyAscii) {
-    if (sale.shp && !resetItemFile()) return false;
+    if (sale_.shp && !resetItemFile()) return false;
     if (keyAscii != kEnter) return false;
     return acceptItem();
 }
@@ -263,7 +263,7 @@ bool Checkout::acceptItem() {
     double price = in->price;
     const double rate = in->rate, quantity = in->quantity;
     std::optional<BarcodeItem> goods;
-    if (sale.tiaomajiesuan) {
+    if (sale_.tiaomajiesuan) {
         goods = lookup_.item(form_.text(Box::Text2));
         if (!goods) {
             prompts_.ok(QStringLiteral("没有该商品条码对应价格！"));
@@ -287,16 +287,16 @@ bool Checkout::acceptItem() {
     const double total = quantity * price;
     const double due = quantity * price * (rate / 100);
     const double discount = total - due;
-    if (!computable({quantity, total, due, discount, sale.shpjg + money(total, numbers_, sale.zerob),
-                     sale.shpzk + money(discount, numbers_, sale.zerob),
-                     sale.shpjg - sale.shpzk + money(due, numbers_, sale.zerob),
-                     sale.shpsl + money(quantity, numbers_, sale.zerob)})) {
+    if (!computable({quantity, total, due, discount, sale_.shpjg + money(total, numbers_, sale_.zerob),
+                     sale_.shpzk + money(discount, numbers_, sale_.zerob),
+                     sale_.shpjg - sale_.shpzk + money(due, numbers_, sale_.zerob),
+                     sale_.shpsl + money(quantity, numbers_, sale_.zerob)})) {
         return false;
     }
 
     // The item line goes to the file first: an item that could not be
     // written is not counted, so the totals always match the file.
-    const double number = sale.shpleiji + 1;
+    const double number = sale_.shpleiji + 1;
     records::ItemTexts item{numbers_.plain(number), wct(discount), wct(total), wct(quantity), {}};
     if (goods) {
         QString name = goods->name;
@@ -304,17 +304,17 @@ bool Checkout::acceptItem() {
         item.barcode = goods->barcode;
     }
     if (const auto failure =
-            files_.append(path(records::kItemFile), records::itemLine(item, sale.tiaomajiesuan))) {
+            files_.append(path(records::kItemFile), records::itemLine(item, sale_.tiaomajiesuan))) {
         prompts_.ok(QStringLiteral("无法写入 ") + path(records::kItemFile) + QStringLiteral("：") + *failure);
         return false;
     }
 
-    sale.shp = false;
-    sale.shpjg += money(total, numbers_, sale.zerob);
-    sale.shpleiji = number;
-    sale.shpzk += money(discount, numbers_, sale.zerob);
-    sale.shpsl += money(quantity, numbers_, sale.zerob);
-    if (sale.wav) {
+    sale_.shp = false;
+    sale_.shpjg += money(total, numbers_, sale_.zerob);
+    sale_.shpleiji = number;
+    sale_.shpzk += money(discount, numbers_, sale_.zerob);
+    sale_.shpsl += money(quantity, numbers_, sale_.zerob);
+    if (sale_.wav) {
         voice_.wave(QStringLiteral("+"));
         voice_.startItem(numbers_.plain(due));
     }
@@ -326,11 +326,11 @@ bool Checkout::acceptItem() {
 void Checkout::Command3_Click() {
     if (form_.command3Caption() != QStringLiteral("条码结算")) {
         form_.setCommand3Caption(QStringLiteral("条码结算"));
-        sale.tiaomajiesuan = true;
+        sale_.tiaomajiesuan = true;
         form_.setText2FontSize(22);
     } else {
         form_.setCommand3Caption(QStringLiteral("价格结算"));
-        sale.tiaomajiesuan = false;
+        sale_.tiaomajiesuan = false;
         form_.setText2FontSize(40);
     }
 }

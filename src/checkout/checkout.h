@@ -50,12 +50,13 @@ public:
 
     explicit Checkout(Deps deps);
 
-    SaleState sale;
+    // The sale in progress, as the window and the tests see it.
+    const SaleState& sale() const { return sale_; }
     // The start-up values the window gives: voice on or off, whether the
     // number conversion writes "0" before a fraction, no sale accumulating.
-    void setWav(bool on) { sale.wav = on; }
-    void setZerob(bool on) { sale.zerob = on; }
-    void setShp(bool on) { sale.shp = on; }
+    void setWav(bool on) { sale_.wav = on; }
+    void setZerob(bool on) { sale_.zerob = on; }
+    void setShp(bool on) { sale_.shp = on; }
 
     // A click into an input box empties it.
     void clickBox(Box box);
@@ -73,6 +74,7 @@ public:
     QString runningTotals() const;
 
 private:
+    SaleState sale_;
     struct Inputs {
         double received = 0, price = 0, rate = 0, quantity = 0;
     };

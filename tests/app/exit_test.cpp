@@ -37,7 +37,7 @@ TEST_F(ExitTest, NoKeepsTheWindowAndEverythingInIt) {
     EXPECT_EQ(form->Text1->text(), QStringLiteral("100"));
     EXPECT_EQ(form->Text2->text(), QStringLiteral("12.5"));
     EXPECT_EQ(form->RichTextBox1Model.text(), display);
-    EXPECT_TRUE(form->checkout().sale.shp);
+    EXPECT_TRUE(form->checkout().sale().shp);
 }
 
 TEST_F(ExitTest, NoLeavesARunningAnnouncementGoing) {

@@ -42,11 +42,11 @@ protected:
     void finishASale() {
         typePrice("10");
         QTest::keyClick(form->Text2, Qt::Key_Return);
-        ASSERT_FALSE(form->checkout().sale.shp);
+        ASSERT_FALSE(form->checkout().sale().shp);
         form->Text1->setText(QStringLiteral("25"));
         prompts.answer({true});
         form->Command1_0->click();
-        ASSERT_TRUE(form->checkout().sale.shp);
+        ASSERT_TRUE(form->checkout().sale().shp);
         ASSERT_EQ(form->RichTextBox1Model.text(), QStringLiteral("15"));
         ASSERT_EQ(files.bytes(kItemFile), gbk(itemLine("1", "10")));
         prompts.shown.clear();
@@ -54,9 +54,9 @@ protected:
     void expectSaleKept(const char* what) {
         EXPECT_EQ(form->RichTextBox1Model.text(), QStringLiteral("15")) << what;
         EXPECT_EQ(files.bytes(kItemFile), gbk(itemLine("1", "10"))) << what;
-        EXPECT_EQ(form->checkout().sale.shpleiji, 1) << what;
-        EXPECT_EQ(form->checkout().sale.shpjg, 10) << what;
-        EXPECT_EQ(form->checkout().sale.shpsl, 1) << what;
+        EXPECT_EQ(form->checkout().sale().shpleiji, 1) << what;
+        EXPECT_EQ(form->checkout().sale().shpjg, 10) << what;
+        EXPECT_EQ(form->checkout().sale().shpsl, 1) << what;
     }
 
     std::unique_ptr<Form1> form;
@@ -84,7 +84,7 @@ TEST_F(PriceBoxTest, AfterASaleKeysThatTypeNothingKeepTheChangeAndTheItemFile) {
     for (const Key& k : keys) {
         press(k);
         expectSaleKept(k.what);
-        EXPECT_TRUE(form->checkout().sale.shp) << k.what;
+        EXPECT_TRUE(form->checkout().sale().shp) << k.what;
     }
     EXPECT_TRUE(prompts.shown.empty());
 }
@@ -124,11 +124,11 @@ TEST_F(PriceBoxTest, AfterASaleEveryTypingKeyStartsANewSale) {
         EXPECT_EQ(form->RichTextBox1Model.text(), QString()) << k.what;
         EXPECT_TRUE(files.bytes(kItemFile).isEmpty()) << k.what;
         EXPECT_TRUE(QFile::exists(files.path(kItemFile))) << k.what;
-        EXPECT_EQ(form->checkout().sale.shpleiji, 0) << k.what;
-        EXPECT_EQ(form->checkout().sale.shpjg, 0) << k.what;
-        EXPECT_EQ(form->checkout().sale.shpsl, 0) << k.what;
+        EXPECT_EQ(form->checkout().sale().shpleiji, 0) << k.what;
+        EXPECT_EQ(form->checkout().sale().shpjg, 0) << k.what;
+        EXPECT_EQ(form->checkout().sale().shpsl, 0) << k.what;
         // None of them adds an item, Ctrl+Enter included.
-        EXPECT_TRUE(form->checkout().sale.shp) << k.what;
+        EXPECT_TRUE(form->checkout().sale().shp) << k.what;
         EXPECT_TRUE(prompts.shown.empty()) << k.what;
     }
 }
@@ -149,8 +149,8 @@ TEST_F(PriceBoxTest, ReturnAndKeypadEnterBothAddTheItem) {
         typePrice("4.5");
         press(k);
         EXPECT_EQ(files.bytes(kItemFile), gbk(itemLine("1", "10") + itemLine("2", "4.5"))) << k.what;
-        EXPECT_EQ(form->checkout().sale.shpleiji, 2) << k.what;
-        EXPECT_EQ(form->checkout().sale.shpjg, 14.5) << k.what;
+        EXPECT_EQ(form->checkout().sale().shpleiji, 2) << k.what;
+        EXPECT_EQ(form->checkout().sale().shpjg, 14.5) << k.what;
         EXPECT_EQ(form->Text2->text(), QString()) << k.what;
         EXPECT_TRUE(form->RichTextBox1Model.text().contains(QStringLiteral("商品序号:  2\t"))) << k.what;
         EXPECT_TRUE(form->RichTextBox1Model.text().contains(QStringLiteral("应收金额累计：   \t14.5\r\n")))
@@ -188,9 +188,9 @@ TEST_F(PriceBoxTest, DuringASaleOtherKeysChangeNothingButTheBox) {
         EXPECT_EQ(form->Text2->text(), QString::fromLatin1(c.after)) << c.key.what;
         EXPECT_EQ(form->RichTextBox1Model.text(), shown) << c.key.what;
         EXPECT_EQ(files.bytes(kItemFile), gbk(itemLine("1", "10"))) << c.key.what;
-        EXPECT_EQ(form->checkout().sale.shpleiji, 1) << c.key.what;
-        EXPECT_EQ(form->checkout().sale.shpjg, 10) << c.key.what;
-        EXPECT_FALSE(form->checkout().sale.shp) << c.key.what;
+        EXPECT_EQ(form->checkout().sale().shpleiji, 1) << c.key.what;
+        EXPECT_EQ(form->checkout().sale().shpjg, 10) << c.key.what;
+        EXPECT_FALSE(form->checkout().sale().shp) << c.key.what;
         EXPECT_TRUE(prompts.shown.empty()) << c.key.what;
     }
 }
@@ -203,7 +203,7 @@ TEST_F(PriceBoxTest, AScannedBarcodeEndingInKeypadEnterIsAdded) {
     typePrice("6901234567890");
     QTest::keyClick(form->Text2, Qt::Key_Enter, Qt::KeypadModifier);
     EXPECT_TRUE(prompts.shown.empty());
-    EXPECT_EQ(form->checkout().sale.shpjg, 3.5);
+    EXPECT_EQ(form->checkout().sale().shpjg, 3.5);
     EXPECT_EQ(form->Text2->text(), QString());
     EXPECT_EQ(
         files.bytes(kItemFile),

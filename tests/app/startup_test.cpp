@@ -64,9 +64,9 @@ TEST_F(StartupTest, GivesTheFieldsTheirFirstValues) {
     auto form = makeWindow();
     EXPECT_EQ(form->voice().equal(), 1);
     EXPECT_EQ(form->voice().equal2(), 1);
-    EXPECT_TRUE(form->checkout().sale.wav);
-    EXPECT_TRUE(form->checkout().sale.shp);
-    EXPECT_FALSE(form->checkout().sale.tiaomajiesuan);
+    EXPECT_TRUE(form->checkout().sale().wav);
+    EXPECT_TRUE(form->checkout().sale().shp);
+    EXPECT_FALSE(form->checkout().sale().tiaomajiesuan);
     EXPECT_EQ(form->zhuanda, QStringLiteral("2018-5-12"));
     EXPECT_FALSE(timer2.enabled);
     EXPECT_FALSE(timer3.enabled);
@@ -91,8 +91,8 @@ TEST_F(StartupTest, TakesTodaysDateAlsoAtMidnightAndOnTheLastDayOfTheYear) {
 
 TEST_F(StartupTest, ProbesWhetherFractionsGetALeadingZero) {
     NoLeadingZeroFormat bare;
-    EXPECT_TRUE(makeWindow(&numbers)->checkout().sale.zerob);
-    EXPECT_FALSE(makeWindow(&bare)->checkout().sale.zerob);
+    EXPECT_TRUE(makeWindow(&numbers)->checkout().sale().zerob);
+    EXPECT_FALSE(makeWindow(&bare)->checkout().sale().zerob);
 }
 
 TEST_F(StartupTest, ShowsTheNotesInPlaceOfTheDesignTextWithoutWrapping) {

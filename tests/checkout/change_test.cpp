@@ -44,7 +44,7 @@ TEST(OneItemSale, SettlesShowsAnnouncesAndJournals) {
     EXPECT_TRUE(f.timer3.enabled);
     EXPECT_EQ(f.form.text(Box::Text1), QStringLiteral("0"));
     EXPECT_EQ(f.form.text(Box::Text2), QString());
-    EXPECT_TRUE(f.checkout.sale.shp);
+    EXPECT_TRUE(f.checkout.sale().shp);
 
     EXPECT_EQ(f.files.bytes(QStringLiteral("tovrincalculate.txt")),
               test::gbk(QStringLiteral(
@@ -183,7 +183,7 @@ TEST(AccumulatedSale, SettlesTheItemsEnteredWithEnter) {
     EXPECT_EQ(f.prompts.texts(), QStringList{accumulatedConfirmation(QStringLiteral("17.2"))});
     EXPECT_EQ(f.display.text(), QStringLiteral("32.8"));
     EXPECT_EQ(f.voice.equaltime2(), QStringLiteral("50j17.2=32.8"));
-    EXPECT_TRUE(f.checkout.sale.shp);
+    EXPECT_TRUE(f.checkout.sale().shp);
     EXPECT_EQ(
         f.files.bytes(QStringLiteral("tovrincalculate.txt")),
         test::gbk(QStringLiteral("2018-5-12 9:05:07\t折扣：   \t1.8\t实收金额：  \t50\t商品价格累计：  \t19\t"
@@ -195,7 +195,7 @@ TEST(AccumulatedSale, SettlesTheItemsEnteredWithEnter) {
                   "\r\n")) +
                   items + test::gbk(QStringLiteral("\r\n\r\n")));
     // The totals stay until the next sale begins.
-    EXPECT_EQ(f.checkout.sale.shpjg, 19);
+    EXPECT_EQ(f.checkout.sale().shpjg, 19);
 }
 
 TEST(AccumulatedSale, PriceStillTypedNamesTheOpenItem) {
@@ -207,7 +207,7 @@ TEST(AccumulatedSale, PriceStillTypedNamesTheOpenItem) {
     f.checkout.Command1_0_Click();
     EXPECT_EQ(f.prompts.texts(),
               QStringList{QStringLiteral("注意！商品累计尚未结束，第 3种商品的价格还没有录入，请重试。")});
-    EXPECT_FALSE(f.checkout.sale.shp);
+    EXPECT_FALSE(f.checkout.sale().shp);
 }
 
 TEST(AccumulatedSale, NoOrTooLittleShowsTheListAgainAndKeepsTheSale) {
@@ -223,14 +223,14 @@ TEST(AccumulatedSale, NoOrTooLittleShowsTheListAgainAndKeepsTheSale) {
     EXPECT_EQ(f.prompts.texts(), (QStringList{accumulatedConfirmation(QStringLiteral("10")),
                                               accumulatedConfirmation(QStringLiteral("10")), kNotEnough}));
     EXPECT_EQ(f.display.text(), listed);
-    EXPECT_FALSE(f.checkout.sale.shp);
+    EXPECT_FALSE(f.checkout.sale().shp);
     EXPECT_TRUE(f.files.bytes(QStringLiteral("tovrincalculate.txt")).isEmpty());
 
     f.form.setText(Box::Text1, QStringLiteral("10"));
     f.prompts.answer({true});
     f.checkout.Command1_0_Click();
     EXPECT_EQ(f.display.text(), QStringLiteral("0"));
-    EXPECT_TRUE(f.checkout.sale.shp);
+    EXPECT_TRUE(f.checkout.sale().shp);
 }
 
 TEST(AccumulatedSale, EmptyItemFileStillWritesTheBlock) {
@@ -315,16 +315,16 @@ TEST(AccumulatedSale, OnlyTheAmountReceivedIsComputedWith) {
         f.checkout.Command1_0_Click();
         EXPECT_EQ(f.prompts.texts(), c.messages) << c.received << " " << c.rate << " " << c.quantity;
         EXPECT_FALSE(f.prompts.ranOutOfAnswers);
-        EXPECT_EQ(f.checkout.sale.shpjg, 10);
+        EXPECT_EQ(f.checkout.sale().shpjg, 10);
         if (c.change) {
             EXPECT_EQ(f.display.text(), QString::fromLatin1(c.change));
-            EXPECT_TRUE(f.checkout.sale.shp);
+            EXPECT_TRUE(f.checkout.sale().shp);
             EXPECT_EQ(
                 f.files.bytes(QStringLiteral("tovrincalculate.txt")),
                 test::gbk(QStringLiteral("2018-5-12 9:05:07\t折扣：   \t0\t实收金额：  \t20\t商品价格累计：  "
                                          "\t10\t  商品 数量累计：  \t1\t找零：  \t10\r\n")));
         } else {
-            EXPECT_FALSE(f.checkout.sale.shp);
+            EXPECT_FALSE(f.checkout.sale().shp);
             EXPECT_EQ(f.form.text(Box::Text1), QString::fromLatin1(c.received));
             EXPECT_TRUE(f.files.bytes(QStringLiteral("tovrincalculate.txt")).isEmpty());
             EXPECT_TRUE(f.files.bytes(QStringLiteral("tovrinback.txt")).isEmpty());

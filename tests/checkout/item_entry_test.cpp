@@ -45,9 +45,9 @@ TEST(ItemEntry, ThreeItemsWithACorrection) {
                         priceLine("3", "-1.8", "-9", "2")));
     EXPECT_EQ(f.display.text(), decodeGbk(f.files.bytes(kItemFile)) + QStringLiteral("\r\n") +
                                     totalsBlock("3", "0", "10", "5", "10"));
-    EXPECT_EQ(f.checkout.sale.shpleiji, 3);
+    EXPECT_EQ(f.checkout.sale().shpleiji, 3);
     EXPECT_EQ(f.form.text(Box::Text2), QString());
-    EXPECT_FALSE(f.checkout.sale.shp);
+    EXPECT_FALSE(f.checkout.sale().shp);
 }
 
 TEST(ItemEntry, PlusClipThenTheUnroundedAmountIsAnnounced) {
@@ -80,8 +80,8 @@ TEST(ItemEntry, RefusedEnterKeepsTheBoxAndTheTotals) {
         EXPECT_FALSE(f.checkout.Text2_KeyPress(13));
         EXPECT_EQ(f.prompts.texts(), QStringList{c.message});
         EXPECT_EQ(f.form.text(Box::Text2), QString::fromLatin1(c.price));
-        EXPECT_EQ(f.checkout.sale.shpleiji, 1);
-        EXPECT_EQ(f.checkout.sale.shpjg, 10);
+        EXPECT_EQ(f.checkout.sale().shpleiji, 1);
+        EXPECT_EQ(f.checkout.sale().shpjg, 10);
     }
 }
 
@@ -120,8 +120,8 @@ TEST(ItemEntry, HugeValuesMeetTheRefusalsInTheirOrder) {
         EXPECT_EQ(f.checkout.Text2_KeyPress(13), c.accepted) << c.price << " " << c.rate << " " << c.quantity;
         EXPECT_EQ(f.prompts.texts(), c.messages) << c.price << " " << c.rate << " " << c.quantity;
         EXPECT_FALSE(f.prompts.ranOutOfAnswers);
-        EXPECT_EQ(f.checkout.sale.shpleiji, c.accepted ? 1 : 0);
-        EXPECT_EQ(f.checkout.sale.shp, !c.accepted);
+        EXPECT_EQ(f.checkout.sale().shpleiji, c.accepted ? 1 : 0);
+        EXPECT_EQ(f.checkout.sale().shp, !c.accepted);
         EXPECT_EQ(f.form.text(Box::Text2), c.accepted ? QString() : QString::fromLatin1(c.price));
         EXPECT_EQ(f.files.bytes(kItemFile).isEmpty(), !c.accepted);
     }
@@ -132,7 +132,7 @@ TEST(ItemEntry, NegativePriceRefusedAddsNothing) {
     ASSERT_TRUE(f.enter(QStringLiteral("10")));
     f.prompts.answer({false});
     EXPECT_FALSE(f.enter(QStringLiteral("-4")));
-    EXPECT_EQ(f.checkout.sale.shpjg, 10);
+    EXPECT_EQ(f.checkout.sale().shpjg, 10);
     EXPECT_EQ(f.form.text(Box::Text2), QStringLiteral("-4"));
 }
 
@@ -142,14 +142,14 @@ TEST(ItemEntry, FirstKeyAfterASaleStartsANewOne) {
     f.form.setText(Box::Text1, QStringLiteral("10"));
     f.prompts.answer({true});
     f.checkout.Command1_0_Click();
-    ASSERT_TRUE(f.checkout.sale.shp);
+    ASSERT_TRUE(f.checkout.sale().shp);
     EXPECT_FALSE(f.files.bytes(kItemFile).isEmpty());  // kept until the next sale begins
 
     EXPECT_FALSE(f.checkout.Text2_KeyPress('1'));
     EXPECT_EQ(f.display.text(), QString());
     EXPECT_TRUE(f.files.bytes(kItemFile).isEmpty());
-    EXPECT_EQ(f.checkout.sale.shpjg, 0);
-    EXPECT_EQ(f.checkout.sale.shpleiji, 0);
+    EXPECT_EQ(f.checkout.sale().shpjg, 0);
+    EXPECT_EQ(f.checkout.sale().shpleiji, 0);
 }
 
 TEST(ItemEntry, KeysWhileAccumulatingChangeNothing) {
@@ -158,7 +158,7 @@ TEST(ItemEntry, KeysWhileAccumulatingChangeNothing) {
     const QString shown = f.display.text();
     EXPECT_FALSE(f.checkout.Text2_KeyPress('7'));
     EXPECT_EQ(f.display.text(), shown);
-    EXPECT_EQ(f.checkout.sale.shpjg, 10);
+    EXPECT_EQ(f.checkout.sale().shpjg, 10);
 }
 
 TEST(ItemEntry, UnwritableItemFileAddsNothing) {
@@ -170,8 +170,8 @@ TEST(ItemEntry, UnwritableItemFileAddsNothing) {
     EXPECT_FALSE(f.checkout.Text2_KeyPress(13));
     ASSERT_EQ(f.prompts.shown.size(), 1u);
     EXPECT_TRUE(f.prompts.shown[0].text.startsWith(QStringLiteral("无法写入 ")));
-    EXPECT_EQ(f.checkout.sale.shpleiji, 1);
-    EXPECT_EQ(f.checkout.sale.shpjg, 10);
+    EXPECT_EQ(f.checkout.sale().shpleiji, 1);
+    EXPECT_EQ(f.checkout.sale().shpjg, 10);
 }
 
 const QString kTable = QStringLiteral(
@@ -183,7 +183,7 @@ TEST(BarcodeSettlement, AScannedBarcodeIsPricedFromTheTable) {
     CheckoutFixture f;
     f.files.putText(QStringLiteral("collector.txt"), kTable);
     f.checkout.Command3_Click();
-    ASSERT_TRUE(f.checkout.sale.tiaomajiesuan);
+    ASSERT_TRUE(f.checkout.sale().tiaomajiesuan);
     ASSERT_TRUE(f.enter(QStringLiteral("6901234567890"), QStringLiteral("100"), QStringLiteral("2")));
     EXPECT_EQ(f.prompts.shown.size(), 0u);
     EXPECT_EQ(
@@ -191,7 +191,7 @@ TEST(BarcodeSettlement, AScannedBarcodeIsPricedFromTheTable) {
         test::gbk(QStringLiteral("商品:  COLA 可乐") + QString(31, QLatin1Char(' ')) +
                   QStringLiteral("\t   折扣：   \t0\t商品总价格：  \t7\t  商品 数量：  \t2\t  商品 条码：  \t"
                                  "6901234567890\t\r\n\r\n")));
-    EXPECT_EQ(f.checkout.sale.shpjg, 7);
+    EXPECT_EQ(f.checkout.sale().shpjg, 7);
 }
 
 TEST(BarcodeSettlement, UnknownBarcodeAddsNothing) {
@@ -201,7 +201,7 @@ TEST(BarcodeSettlement, UnknownBarcodeAddsNothing) {
     EXPECT_FALSE(f.enter(QStringLiteral("777")));
     EXPECT_EQ(f.prompts.texts(), (QStringList{QStringLiteral("没有此商品条形码！"),
                                               QStringLiteral("没有该商品条码对应价格！")}));
-    EXPECT_EQ(f.checkout.sale.shpleiji, 0);
+    EXPECT_EQ(f.checkout.sale().shpleiji, 0);
 }
 
 TEST(SettlementSwitch, TogglesOnTheCaption) {
@@ -209,19 +209,19 @@ TEST(SettlementSwitch, TogglesOnTheCaption) {
     f.checkout.Command3_Click();
     EXPECT_EQ(f.form.command3, QStringLiteral("条码结算"));
     EXPECT_EQ(f.form.text2FontSize, 22);
-    EXPECT_TRUE(f.checkout.sale.tiaomajiesuan);
+    EXPECT_TRUE(f.checkout.sale().tiaomajiesuan);
     f.checkout.Command3_Click();
     EXPECT_EQ(f.form.command3, QStringLiteral("价格结算"));
     EXPECT_EQ(f.form.text2FontSize, 40);
-    EXPECT_FALSE(f.checkout.sale.tiaomajiesuan);
+    EXPECT_FALSE(f.checkout.sale().tiaomajiesuan);
 }
 
 TEST(SettlementSwitch, KeepsTheRunningSale) {
     CheckoutFixture f;
     ASSERT_TRUE(f.enter(QStringLiteral("10")));
     f.checkout.Command3_Click();
-    EXPECT_EQ(f.checkout.sale.shpjg, 10);
-    EXPECT_FALSE(f.checkout.sale.shp);
+    EXPECT_EQ(f.checkout.sale().shpjg, 10);
+    EXPECT_FALSE(f.checkout.sale().shp);
 }
 
 }  // namespace

@@ -180,7 +180,7 @@ TEST(SaleJournal, AFailedWriteLeavesTheSaleInNeitherJournal) {
             // The change is not shown and the sale stays as it was.
             EXPECT_EQ(till.display.text(), QString());
             EXPECT_NE(till.form.text(Box::Text1), QStringLiteral("0"));
-            EXPECT_EQ(till.checkout.sale.shp, sale == 0);
+            EXPECT_EQ(till.checkout.sale().shp, sale == 0);
 
             // Trying again once the disk is fine writes the sale once.
             files.failing.clear();

@@ -20,7 +20,7 @@ TEST(SaleLimits, RunningTotalsStayFinite) {
     EXPECT_GE(accepted, 1);
     EXPECT_LT(accepted, 1010);
     EXPECT_TRUE(f.prompts.texts().contains(kTooLarge));
-    EXPECT_TRUE(std::isfinite(f.checkout.sale.shpsl * 1000));
+    EXPECT_TRUE(std::isfinite(f.checkout.sale().shpsl * 1000));
     f.form.setText(Box::Text1, QStringLiteral("10"));
     f.form.setText(Box::Text2, QString());
     f.prompts.answer({true});
