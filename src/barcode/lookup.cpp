@@ -1,9 +1,10 @@
 #include "barcode/lookup.h"
 
-#include <QStringMatcher>
 #include <limits>
 
 #include "platform/folder.h"
+#include "records/files.h"
+#include "records/haystack.h"
 #include "records/lines.h"
 
 namespace tovrin {
@@ -169,20 +170,6 @@ private:
     qint64 crKnownUpTo_ = -1, crBefore_ = -1;
 };
 
-TextFiles::State textState(ByteFile::State state) {
-    switch (state) {
-        case ByteFile::State::Missing:
-            return TextFiles::State::Missing;
-        case ByteFile::State::Unreadable:
-            return TextFiles::State::Unreadable;
-        case ByteFile::State::Empty:
-            return TextFiles::State::Empty;
-        case ByteFile::State::HasContent:
-            break;
-    }
-    return TextFiles::State::HasContent;
-}
-
 // True when the byte search finds the key where the search of the decoded,
 // upper-cased table would: a key of ASCII characters.
 bool searchesBytes(const QString& key) {
@@ -260,7 +247,7 @@ bool BarcodeLookup::usable(TextFiles::State state, const QString& path, const QS
 std::optional<QString> BarcodeLookup::findInBytes(const QString& path, const QString& key) {
     const std::unique_ptr<ByteFile> opened = files_.openBytes(path);
     ByteFile& file = *opened;
-    if (!usable(textState(file.state()), path, file.reason())) return std::nullopt;
+    if (!usable(file.state(), path, file.reason())) return std::nullopt;
     if (key.isEmpty()) return refuse(2);  // the empty key stands at every position
 
     // Every occurrence counts, overlapping ones and those inside a longer
@@ -292,26 +279,17 @@ std::optional<QString> BarcodeLookup::findInText(const QString& path, const QStr
     // The working text is the table in upper case followed by CR LF. A key
     // without letters occurs in the table where it occurs in its upper case,
     // so only the line found needs upper-casing then.
+    if (key.isEmpty()) return refuse(2);  // the empty key stands at every position
     const bool blind = caseBlind(key);
-    const QString text = blind ? table.text : upperSameLength(table.text);
+    QString text = table.text + records::CRLF;
+    TextHaystack haystack(blind ? std::move(text) : upperSameLength(std::move(text)), blind);
 
     // Every occurrence counts, overlapping ones and those inside a longer
-    // barcode, a name or a price; only the line of the first one is used.
-    int count = 0;
-    QString found;
-    if (key.isEmpty()) {
-        count = 2;  // the empty key stands at every position
-    } else {
-        const QStringMatcher matcher(key);
-        for (qsizetype p = matcher.indexIn(text, 0); p >= 0; p = matcher.indexIn(text, p + 1)) {
-            const std::optional<QString> line = lineAround(text, p, true);
-            if (!line) continue;
-            if (++count == 1) found = *line;
-            if (count > 1) break;  // two are enough to refuse
-        }
-    }
-    if (count != 1) return refuse(count);
-    return found;
+    // barcode, a name or a price; only the line of the first one is used, and
+    // two are enough to refuse.
+    std::vector<QString> lines = gatherLines(haystack, key, 2);
+    if (lines.size() != 1) return refuse(int(lines.size()));
+    return std::move(lines.front());
 }
 
 }  // namespace tovrin

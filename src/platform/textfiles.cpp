@@ -42,17 +42,7 @@ std::optional<QString> TextFiles::remove(const QString& /*path*/) { return kUnsu
 
 std::unique_ptr<ByteFile> TextFiles::openBytes(const QString& path) const {
     const Read file = read(path);
-    switch (file.state) {
-        case State::Missing:
-            return ByteFile::held(ByteFile::State::Missing);
-        case State::Unreadable:
-            return ByteFile::held(ByteFile::State::Unreadable, {}, file.reason);
-        case State::Empty:
-            return ByteFile::held(ByteFile::State::Empty);
-        case State::HasContent:
-            break;
-    }
-    return ByteFile::held(ByteFile::State::HasContent, encodeGbk(file.text));
+    return ByteFile::held(file.state, file.hasContent() ? encodeGbk(file.text) : QByteArray(), file.reason);
 }
 
 namespace {

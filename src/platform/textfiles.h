@@ -43,7 +43,8 @@ public:
 // Every data file is GBK text without a byte-order mark.
 class TextFiles {
 public:
-    enum class State { Missing, Unreadable, Empty, HasContent };
+    // The same states as a file opened for its bytes.
+    using State = ByteFile::State;
     struct Read {
         State state = State::Missing;
         QString text;    // the whole content, line ends as stored

@@ -96,14 +96,10 @@ bool byteSafe(const QString& text) {
 }
 
 JournalText openJournal(const TextFiles& files, const QString& path, std::initializer_list<QString> needles) {
-    static_assert(int(ByteFile::State::Missing) == int(TextFiles::State::Missing) &&
-                  int(ByteFile::State::Unreadable) == int(TextFiles::State::Unreadable) &&
-                  int(ByteFile::State::Empty) == int(TextFiles::State::Empty) &&
-                  int(ByteFile::State::HasContent) == int(TextFiles::State::HasContent));
     JournalText journal;
     if (std::all_of(needles.begin(), needles.end(), byteSafe)) {
         std::unique_ptr<ByteFile> file = files.openBytes(path);
-        journal.state = TextFiles::State(file->state());
+        journal.state = file->state();
         journal.reason = file->reason();
         if (journal.state == TextFiles::State::HasContent) {
             journal.text = std::make_unique<FileHaystack>(std::move(file));
@@ -120,7 +116,7 @@ JournalText openJournal(const TextFiles& files, const QString& path, std::initia
     return journal;
 }
 
-std::vector<QString> gatherLines(Haystack& text, const QString& needle) {
+std::vector<QString> gatherLines(Haystack& text, const QString& needle, size_t most) {
     std::vector<QString> lines;
     const QString cr = QStringLiteral("\r");
     const qint64 window = text.reach(kLineWindow);
@@ -132,7 +128,7 @@ std::vector<QString> gatherLines(Haystack& text, const QString& needle) {
     // rather than each copying it.
     qint64 cutFrom = -1, cutTo = -1;
     QString cut;
-    for (qint64 p = text.indexOf(needle, 0); p >= 0; p = text.indexOf(needle, p + 1)) {
+    for (qint64 p = text.indexOf(needle, 0); p >= 0 && lines.size() < most; p = text.indexOf(needle, p + 1)) {
         const qint64 back = text.lastIndexOf(cr, p, searchedTo + 1);
         if (back >= 0) lastCr = back;
         searchedTo = p;

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringDecoder>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -89,9 +90,13 @@ struct JournalText {
 // read, decoded and upper-cased whole.
 JournalText openJournal(const TextFiles& files, const QString& path, std::initializer_list<QString> needles);
 
-// The lines of all occurrences of the needle, in text order, by the line rule
-// (back to the nearest CR, forward at most 720 characters to the next CR).
-std::vector<QString> gatherLines(Haystack& text, const QString& needle);
+// The lines of all occurrences of the needle, in text order, by the line rule:
+// back to the nearest CR at or before the occurrence, forward to the first CR
+// among the 720 characters from it. An occurrence whose line has no CR within
+// those 720 characters does not count, unless it lies on the first line. At
+// most `most` lines are gathered: the search ends with the last of them.
+std::vector<QString> gatherLines(Haystack& text, const QString& needle,
+                                 size_t most = std::numeric_limits<size_t>::max());
 
 // The period section of the goods report: from the first occurrence of the
 // key followed by its terminator (`start`) to where the end marker is found

@@ -27,21 +27,6 @@ bool caseBlind(const QString& key) {
     return true;
 }
 
-std::optional<QString> lineAround(const QString& text, qsizetype p, bool endsInCrLf) {
-    const qsizetype back = text.lastIndexOf(QLatin1Char('\r'), p);
-    qsizetype forward = text.indexOf(QLatin1Char('\r'), p);
-    if (forward < 0 && endsInCrLf) forward = text.size();
-    if (forward >= 0 && forward >= p + kLineWindow) forward = -1;
-    if (back >= 0) {
-        if (forward < 0) return std::nullopt;
-        const qsizetype start = back + 2;
-        return text.mid(start, std::max<qsizetype>(0, forward - start));
-    }
-    // The first line of the text always counts.
-    if (forward >= 0) return text.left(forward);
-    return text.left(p + kLineWindow);
-}
-
 QStringList splitFields(QStringView line, int maxFields) {
     QStringList fields;
     fields.append(QString());

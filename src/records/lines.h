@@ -15,13 +15,6 @@ inline constexpr qsizetype kLineWindow = 720;
 // A text handed over (moved) is upper-cased in place.
 QString upperSameLength(QString text);
 
-// The line around an occurrence at position p (0-based) of a text whose lines
-// end in CR LF: back to the nearest CR at or before p, forward to the first CR
-// among the 720 characters from p. An occurrence whose line has no CR within
-// those 720 characters does not count, unless it lies on the first line.
-// With `endsInCrLf` the text counts as if CR LF followed its last character.
-std::optional<QString> lineAround(const QString& text, qsizetype p, bool endsInCrLf = false);
-
 // True when upper-casing a text cannot change where this (upper-case) key
 // occurs in it: the key holds no letter that a lower-case letter maps to.
 bool caseBlind(const QString& key);

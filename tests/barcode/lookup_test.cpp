@@ -144,6 +144,25 @@ TEST(Kuaisu, EmptyOrMissingTable) {
     }
 }
 
+// The line rule as it is stated, over a text whose last line counts as ended
+// by CR LF: back to the nearest CR at or before p, forward to the first CR
+// among the 720 characters from p; an occurrence whose line has no CR within
+// those does not count, unless it lies on the first line.
+std::optional<QString> lineAround(const QString& text, qsizetype p) {
+    const qsizetype back = text.lastIndexOf(QLatin1Char('\r'), p);
+    qsizetype forward = text.indexOf(QLatin1Char('\r'), p);
+    if (forward < 0) forward = text.size();
+    if (forward >= 0 && forward >= p + kLineWindow) forward = -1;
+    if (back >= 0) {
+        if (forward < 0) return std::nullopt;
+        const qsizetype start = back + 2;
+        return text.mid(start, std::max<qsizetype>(0, forward - start));
+    }
+    // The first line of the text always counts.
+    if (forward >= 0) return text.left(forward);
+    return text.left(p + kLineWindow);
+}
+
 // The lookup as the rule states it, over the whole decoded table in upper
 // case: the line of the single counted occurrence, or how many there were.
 struct Expected {
@@ -157,7 +176,7 @@ Expected byTheRule(const QByteArray& table, const QString& barcode) {
     if (key.isEmpty()) return {2, {}};
     const QStringMatcher matcher(key);
     for (qsizetype p = matcher.indexIn(text, 0); p >= 0 && out.count < 2; p = matcher.indexIn(text, p + 1)) {
-        const std::optional<QString> line = lineAround(text, p, true);
+        const std::optional<QString> line = lineAround(text, p);
         if (line && ++out.count == 1) out.line = *line;
     }
     return out;
