@@ -37,10 +37,6 @@ public:
     void wave(const QString& key);
     void fwave(const QString& key);
 
-    // Tick routines of Timer2 and Timer3.
-    void soundequal(const QString& nsequal) { item_.tick(nsequal); }
-    void soundequal2(const QString& nsequal) { change_.tick(nsequal); }
-
     // The announcers' texts and positions.
     const QString& equaltime() const { return item_.text(); }
     const QString& equaltime2() const { return change_.text(); }
