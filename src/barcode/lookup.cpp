@@ -11,10 +11,6 @@ namespace tovrin {
 
 namespace {
 
-// The bytes that hold 720 characters at most, a GBK character taking one or
-// two bytes, and a little more.
-constexpr qint64 kLineWindowBytes = 2 * kLineWindow + 2;
-
 const QString kDuplicate = QStringLiteral("此商品条形码重复或表达错误！");
 const QString kNotFound = QStringLiteral("没有此商品条形码！");
 const QString kNoPrice = QStringLiteral("没有该商品条码对应的价格！");
@@ -29,13 +25,20 @@ bool isTrail(uchar b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0x
 bool isLetter(uchar b) { return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z'); }
 uchar upperAscii(uchar b) { return b >= 'a' && b <= 'z' ? uchar(b - 32) : b; }
 
-// The barcode table searched in its GBK bytes for a key of ASCII characters.
-// Only ASCII bytes decode to ASCII characters and no GBK character upper-cases
-// to an ASCII letter, so the key occurs in the upper-cased text exactly where
-// its bytes occur, letters compared without case, at a character boundary.
+// The barcode table searched in its bytes (GBK, or UTF-8 when the file is)
+// for a key of ASCII characters. Only ASCII bytes decode to ASCII characters
+// and no other character upper-cases to an ASCII letter, so the key occurs in
+// the upper-cased text exactly where its bytes occur, letters compared
+// without case, at a character boundary.
 class TableBytes {
 public:
-    TableBytes(ByteFile& file, const QString& key) : file_(file), key_(key.toLatin1()), size_(file.size()) {
+    TableBytes(ByteFile& file, const QString& key)
+        : file_(file),
+          key_(key.toLatin1()),
+          size_(file.size()),
+          encoding_(file.encoding()),
+          // The bytes that hold 720 characters at most, and a little more.
+          windowBytes_(bytesPerCharacter(encoding_) * kLineWindow + 2) {
         // The longest stretch of the key without letters is searched for
         // exactly; a key of letters only is searched by its first letter.
         qsizetype best = 0;
@@ -73,23 +76,24 @@ public:
         return -1;
     }
 
-    // The nearest CR at or before `pos` (positions only grow between calls).
-    qint64 crBefore(qint64 pos) {
-        if (pos > crKnownUpTo_) {
-            const qint64 hit = file_.lastIndexOf(QByteArrayView("\r", 1), pos, crKnownUpTo_ + 1);
-            if (hit >= 0) crBefore_ = hit;
-            crKnownUpTo_ = pos;
+    // The nearest line end (CR or LF) at or before `pos` (positions only
+    // grow between calls).
+    qint64 lineEndBefore(qint64 pos) {
+        if (pos > knownUpTo_) {
+            const qint64 hit = file_.lastIndexOfLineEnd(pos, knownUpTo_ + 1);
+            if (hit >= 0) endBefore_ = hit;
+            knownUpTo_ = pos;
         }
-        return crBefore_;
+        return endBefore_;
     }
 
-    // The end of the line of an occurrence at `pos`: the first CR within 720
-    // characters, or the end of the file within them (the table counts as if
-    // CR LF followed it); -1 when the line reaches further.
+    // The end of the line of an occurrence at `pos`: the first line end within
+    // 720 characters, or the end of the file within them (the table counts as
+    // if CR LF followed it); -1 when the line reaches further.
     qint64 lineEnd(qint64 pos) {
-        qint64 end = file_.indexOf(QByteArrayView("\r", 1), pos, pos + kLineWindowBytes);
+        qint64 end = file_.indexOfLineEnd(pos, pos + windowBytes_);
         if (end < 0) {
-            if (size_ > pos + kLineWindowBytes) return -1;
+            if (size_ > pos + windowBytes_) return -1;
             end = size_;
         }
         // A character takes a byte at least, so a short line needs no count.
@@ -101,8 +105,9 @@ public:
     // `from` that starts a character and a `to` at an ASCII byte (a CR, an
     // occurrence of the key) or at the end of the file.
     QString text(qint64 from, qint64 to) {
-        // A lead byte before `to` stands alone there, unless `to` ends the
-        // file (where it is dropped): the ASCII byte is decoded with the
+        if (encoding_ == TextEncoding::Utf8) return decodeText(file_.bytes(from, to), encoding_);
+        // A GBK lead byte before `to` stands alone there, unless `to` ends
+        // the file (where it is dropped): the ASCII byte is decoded with the
         // rest and taken off again.
         const bool more = to < size_;
         QString out = decodeGbk(file_.bytes(from, more ? to + 1 : to));
@@ -111,9 +116,9 @@ public:
     }
 
     // The first line up to 720 characters from an occurrence at `pos`, when
-    // no CR ends it before.
+    // no line end ends it before.
     QString cutFirstLine(qint64 pos) {
-        const QString head = decodeGbk(file_.bytes(0, std::min(size_, pos + kLineWindowBytes)));
+        const QString head = decodeText(file_.bytes(0, std::min(size_, pos + windowBytes_)), encoding_);
         return head.left(text(0, pos).size() + kLineWindow);
     }
 
@@ -144,7 +149,8 @@ private:
     // lead byte can also be a trail byte, and whatever came before them ended
     // a character.
     bool atBoundary(qint64 at) {
-        if (!isTrail(uchar(key_[0]))) return true;
+        // In UTF-8 every byte of a character of several bytes is above ASCII.
+        if (encoding_ == TextEncoding::Utf8 || !isTrail(uchar(key_[0]))) return true;
         qint64 leads = 0;
         for (qint64 end = at, step = 64; end > 0; step *= 2) {
             const qint64 from = std::max<qint64>(0, end - step);
@@ -162,12 +168,14 @@ private:
     ByteFile& file_;
     QByteArray key_;
     qint64 size_;
+    TextEncoding encoding_;
+    qint64 windowBytes_;
     QByteArray anchor_;
     qsizetype anchorAt_ = 0;
     bool exact_ = false;
     QByteArray upper_, lower_;
     qint64 nextUpper_ = -1, nextLower_ = -1;
-    qint64 crKnownUpTo_ = -1, crBefore_ = -1;
+    qint64 knownUpTo_ = -1, endBefore_ = -1;
 };
 
 // True when the byte search finds the key where the search of the decoded,
@@ -256,13 +264,13 @@ std::optional<QString> BarcodeLookup::findInBytes(const QString& path, const QSt
     int count = 0;
     QString found;
     for (qint64 p = table.next(0); p >= 0; p = table.next(p + 1)) {
-        const qint64 back = table.crBefore(p);
+        const qint64 back = table.lineEndBefore(p);
         const qint64 end = table.lineEnd(p);
         if (back >= 0 && end < 0) continue;
         if (++count > 1) break;  // two are enough to refuse
         if (back >= 0) {
-            // After the CR and the character behind it (its LF).
-            found = table.text(back + 1, end).mid(1);
+            // Right after the line end: the LF of a CR LF, or a lone one.
+            found = table.text(back + 1, end);
         } else if (end >= 0) {
             found = table.text(0, end);  // the first line always counts
         } else {
@@ -287,9 +295,9 @@ std::optional<QString> BarcodeLookup::findInText(const QString& path, const QStr
     // Every occurrence counts, overlapping ones and those inside a longer
     // barcode, a name or a price; only the line of the first one is used, and
     // two are enough to refuse.
-    std::vector<QString> lines = gatherLines(haystack, key, 2);
-    if (lines.size() != 1) return refuse(int(lines.size()));
-    return std::move(lines.front());
+    Gathered lines = gatherLines(haystack, key, 2);
+    if (lines.lines.size() != 1) return refuse(int(lines.lines.size()));
+    return std::move(lines.lines.front());
 }
 
 }  // namespace tovrin

@@ -5,6 +5,7 @@
 #include "checkout/journal.h"
 #include "checkout/sale_journal.h"
 #include "platform/folder.h"
+#include "records/lines.h"
 #include "records/money.h"
 #include "records/periods.h"
 
@@ -99,7 +100,9 @@ std::optional<QString> Checkout::readItemFile(bool& ok) {
         return std::nullopt;
     }
     if (!items.hasContent()) return std::nullopt;
-    return items.text;
+    // Shown and written into the sale block with the journals' line ends,
+    // whatever an editor left in the file.
+    return withCrLf(items.text);
 }
 
 int Checkout::query3(const QString& /*mode*/, const QString& /*path*/) {

@@ -40,6 +40,8 @@ qint64 findBackward(QByteArrayView hay, QByteArrayView needle) {
     return (he - it) - needle.size();
 }
 
+bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
+
 }  // namespace
 
 ByteFile::ByteFile(const QString& path, qint64 window)
@@ -140,6 +142,52 @@ qint64 ByteFile::lastIndexOf(QByteArrayView needle, qint64 from, qint64 floor) {
         end = start + n - 1;
     }
     return -1;
+}
+
+qint64 ByteFile::indexOfLineEnd(qint64 from, qint64 limit) {
+    from = std::max<qint64>(from, 0);
+    if (limit < 0 || limit > size_) limit = size_;
+    for (qint64 pos = from; pos < limit;) {
+        const QByteArrayView view = ahead(pos, 1);
+        if (view.isEmpty()) return -1;
+        const qint64 n = std::min<qint64>(view.size(), limit - pos);
+        const auto hit = std::find_if(view.begin(), view.begin() + n, isLineEnd);
+        if (hit != view.begin() + n) return pos + (hit - view.begin());
+        pos += n;
+    }
+    return -1;
+}
+
+qint64 ByteFile::lastIndexOfLineEnd(qint64 from, qint64 floor) {
+    floor = std::max<qint64>(floor, 0);
+    for (qint64 end = std::min(from + 1, size_); end > floor;) {
+        const QByteArrayView view = behind(end, 1);
+        // The view holds the bytes from the window's start on.
+        const qint64 viewStart = bufferStart_;
+        const qint64 start = std::max(viewStart, floor);
+        for (qint64 p = viewStart + view.size() - 1; p >= start; --p) {
+            if (isLineEnd(view[p - viewStart])) return p;
+        }
+        if (view.isEmpty() || start <= floor) return -1;
+        end = start;
+    }
+    return -1;
+}
+
+TextEncoding ByteFile::encoding() {
+    if (!encoding_) {
+        const qint64 length = std::min<qint64>(size_, kEncodingSample);
+        if (bufferStart_ == 0 && buffer_.size() >= length) {
+            encoding_ = sniffEncoding(QByteArrayView(buffer_).first(length));
+        } else {
+            // Read aside, so that the window of the searches stays.
+            QByteArray head(length, Qt::Uninitialized);
+            qint64 got = 0;
+            if (length > 0 && file_.seek(0)) got = std::max<qint64>(0, file_.read(head.data(), length));
+            encoding_ = sniffEncoding(QByteArrayView(head).first(got));
+        }
+    }
+    return *encoding_;
 }
 
 QByteArray ByteFile::bytes(qint64 from, qint64 to) {

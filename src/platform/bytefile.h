@@ -5,6 +5,9 @@
 #include <QFile>
 #include <QString>
 #include <memory>
+#include <optional>
+
+#include "platform/text_encoding.h"
 
 namespace tovrin {
 
@@ -37,6 +40,15 @@ public:
     // The bytes from `from` up to `to` (excluded), clipped to the file.
     QByteArray bytes(qint64 from, qint64 to);
 
+    // Where a line ends: at a CR or an LF (a CR LF ends a line at its CR).
+    // The first line end at or after `from` and before `limit`, -1 when none.
+    qint64 indexOfLineEnd(qint64 from, qint64 limit = -1);
+    // The last CR or LF at or before `from` and at or after `floor`.
+    qint64 lastIndexOfLineEnd(qint64 from, qint64 floor = 0);
+
+    // The encoding of the file's text, told from its first bytes.
+    TextEncoding encoding();
+
 private:
     ByteFile() = default;
     // The bytes held from `pos` on, at least `atLeast` of them when the file
@@ -54,6 +66,7 @@ private:
     qint64 window_ = 0;
     QByteArray buffer_;
     qint64 bufferStart_ = 0;
+    std::optional<TextEncoding> encoding_;
 };
 
 }  // namespace tovrin

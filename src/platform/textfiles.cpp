@@ -9,23 +9,6 @@ namespace {
 const QString kUnsupported = QStringLiteral("不支持此操作");
 }  // namespace
 
-QString decodeGbk(QByteArrayView bytes) {
-    constexpr qsizetype kPiece = qsizetype(16) << 20;
-    QStringDecoder decoder("GBK");
-    if (bytes.size() <= kPiece) return decoder.decode(bytes);
-    QString text;
-    text.reserve(bytes.size());
-    for (qsizetype at = 0; at < bytes.size(); at += kPiece) {
-        text += decoder.decode(bytes.sliced(at, std::min(kPiece, bytes.size() - at)));
-    }
-    return text;
-}
-
-QByteArray encodeGbk(QStringView text) {
-    QStringEncoder encoder("GBK");
-    return encoder.encode(text);
-}
-
 QByteArray TextFiles::appended(const QString& record) const {
     return encodeGbk(record + QStringLiteral("\r\n"));
 }

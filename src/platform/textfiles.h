@@ -8,19 +8,13 @@
 #include <optional>
 
 #include "platform/bytefile.h"
+#include "platform/text_encoding.h"
 
 namespace tovrin {
 
 // The largest data file the till reads: a journal or a barcode table beyond
 // it is refused with a message rather than read half or not at all.
 inline constexpr qint64 kMaxDataFileBytes = qint64(1) << 30;
-
-// The text of GBK bytes of any size: the decoder gives an empty text for very
-// large input, so it is given the bytes in pieces (a character cut between
-// two pieces comes out whole).
-QString decodeGbk(QByteArrayView bytes);
-// The GBK bytes of a text; a character GBK cannot write becomes "?".
-QByteArray encodeGbk(QStringView text);
 
 // The new content of a file, written in GBK beside it; the file takes it only
 // at commit(), and keeps its old content when the replacement is dropped

@@ -42,10 +42,31 @@ QString TextHaystack::text(qint64 from, qint64 to) {
     return upperCuts_ ? upperSameLength(std::move(cut)) : cut;
 }
 
-FileHaystack::FileHaystack(ByteFile& file) : file_(file), size_(file.size() > 0 ? file.size() + 2 : 0) {}
+QString Haystack::section(qint64 from, qint64 to) { return withCrLf(text(from, to)); }
+
+qint64 TextHaystack::indexOfLineEnd(qint64 from, qint64 limit) {
+    if (limit < 0 || limit > size()) limit = size();
+    for (qint64 p = std::max<qint64>(from, 0); p < limit; ++p) {
+        if (isLineEnd(text_[p])) return p;
+    }
+    return -1;
+}
+
+qint64 TextHaystack::lastIndexOfLineEnd(qint64 from, qint64 floor) {
+    for (qint64 p = std::min(from, size() - 1); p >= std::max<qint64>(floor, 0); --p) {
+        if (isLineEnd(text_[p])) return p;
+    }
+    return -1;
+}
+
+FileHaystack::FileHaystack(ByteFile& file)
+    : file_(file), size_(file.size() > 0 ? file.size() + 2 : 0), encoding_(file.encoding()) {}
 
 FileHaystack::FileHaystack(std::unique_ptr<ByteFile> file)
-    : owned_(std::move(file)), file_(*owned_), size_(file_.size() > 0 ? file_.size() + 2 : 0) {}
+    : owned_(std::move(file)),
+      file_(*owned_),
+      size_(file_.size() > 0 ? file_.size() + 2 : 0),
+      encoding_(file_.encoding()) {}
 
 QByteArray FileHaystack::bytes(qint64 from, qint64 to) {
     from = std::clamp<qint64>(from, 0, size_);
@@ -83,7 +104,34 @@ qint64 FileHaystack::lastIndexOf(const QString& needle, qint64 from, qint64 floo
     return file_.lastIndexOf(n, from, floor);
 }
 
-QString FileHaystack::text(qint64 from, qint64 to) { return upperSameLength(decodeGbk(bytes(from, to))); }
+QString FileHaystack::text(qint64 from, qint64 to) {
+    return upperSameLength(decodeText(bytes(from, to), encoding_));
+}
+
+QString FileHaystack::section(qint64 from, qint64 to) {
+    // The line ends are mended in the bytes, which take less room than the
+    // text decoded from them.
+    return upperSameLength(decodeText(withCrLf(bytes(from, to)), encoding_));
+}
+
+// The CR LF behind the content holds line ends at the file's size and one
+// past it.
+qint64 FileHaystack::indexOfLineEnd(qint64 from, qint64 limit) {
+    if (limit < 0 || limit > size_) limit = size_;
+    const qint64 fileSize = file_.size();
+    const qint64 hit = file_.indexOfLineEnd(from, std::min(limit, fileSize));
+    if (hit >= 0) return hit;
+    const qint64 tail = std::max(from, fileSize);
+    return tail < limit ? tail : -1;
+}
+
+qint64 FileHaystack::lastIndexOfLineEnd(qint64 from, qint64 floor) {
+    if (size_ == 0) return -1;
+    const qint64 fileSize = file_.size();
+    const qint64 tail = std::min(from, fileSize + 1);
+    if (tail >= fileSize) return tail >= floor ? tail : -1;
+    return file_.lastIndexOfLineEnd(from, floor);
+}
 
 bool byteSafe(const QString& text) {
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -116,66 +164,90 @@ JournalText openJournal(const TextFiles& files, const QString& path, std::initia
     return journal;
 }
 
-std::vector<QString> gatherLines(Haystack& text, const QString& needle, size_t most) {
-    std::vector<QString> lines;
-    const QString cr = QStringLiteral("\r");
+Gathered gatherLines(Haystack& text, const QString& needle, size_t most, qint64 budget) {
+    Gathered gathered;
+    std::vector<QString>& lines = gathered.lines;
     const qint64 window = text.reach(kLineWindow);
     // The occurrences come in increasing order, so the search back for the
-    // line's CR goes no further than the previous occurrence.
+    // line's start goes no further than the previous occurrence.
     qint64 searchedTo = -1;  // positions up to here are searched
-    qint64 lastCr = -1;      // the last CR among them
+    qint64 lastEnd = -1;     // the last line end among them
     // The line last cut out: the occurrences on one line share its text
     // rather than each copying it.
     qint64 cutFrom = -1, cutTo = -1;
     QString cut;
+    qint64 spent = 0;
+    const auto keep = [&](QString line, qint64 cost) {
+        spent += cost + kLineCost;
+        if (spent > budget) {
+            gathered.complete = false;
+            return false;
+        }
+        lines.push_back(std::move(line));
+        return true;
+    };
     for (qint64 p = text.indexOf(needle, 0); p >= 0 && lines.size() < most; p = text.indexOf(needle, p + 1)) {
-        const qint64 back = text.lastIndexOf(cr, p, searchedTo + 1);
-        if (back >= 0) lastCr = back;
+        const qint64 back = text.lastIndexOfLineEnd(p, searchedTo + 1);
+        if (back >= 0) lastEnd = back;
         searchedTo = p;
-        // The first CR among the 720 characters from p.
-        qint64 forward = text.indexOf(cr, p, p + window);
+        // The first line end among the 720 characters from p.
+        qint64 forward = text.indexOfLineEnd(p, p + window);
         if (forward >= 0 && text.text(p, forward).size() >= kLineWindow) forward = -1;
-        qint64 from = 0, to = 0;
-        if (lastCr >= 0) {
+        qint64 from = 0;
+        if (lastEnd >= 0) {
             // An occurrence whose line ends too far away does not count.
             if (forward < 0) continue;
-            from = lastCr;
-            to = std::max(from, forward);
-        } else if (forward >= 0) {
-            to = forward;
-        } else {
-            // On the first line without a CR near: up to 720 characters
-            // from p on.
-            const QString ahead = text.text(p, std::min(text.size(), p + window));
-            lines.push_back(text.text(0, p) + ahead.left(kLineWindow));
+            // A line end found backward is the LF of a CR LF or a lone one:
+            // the line starts right after it.
+            from = lastEnd + 1;
+        } else if (forward < 0) {
+            // On the first line without a line end near: up to 720
+            // characters from p on.
+            if (p + window > budget - spent) {
+                gathered.complete = false;
+                break;
+            }
+            QString line =
+                text.text(0, p) + text.text(p, std::min(text.size(), p + window)).left(kLineWindow);
+            const qint64 cost = line.size();
+            if (!keep(std::move(line), cost)) break;
             continue;
         }
-        if (from != cutFrom || to != cutTo) {
-            // Cut out from the CR on, so that the bytes of a journal are
-            // decoded from a character's start; the CR and the character
-            // after it (the LF) are not part of the line.
-            cut = text.text(from, to);
-            if (lastCr >= 0) cut.remove(0, 2);
+        if (from != cutFrom || forward != cutTo) {
+            if (forward - from > budget - spent) {
+                gathered.complete = false;
+                break;
+            }
+            cut = text.text(from, forward);
             cutFrom = from;
-            cutTo = to;
+            cutTo = forward;
+            if (!keep(cut, cut.size())) break;
+        } else if (!keep(cut, 0)) {
+            break;
         }
-        lines.push_back(cut);
     }
-    return lines;
+    return gathered;
 }
 
-std::optional<QString> periodSection(Haystack& text, const QString& key, const QString& start,
-                                     const QString& endMarker) {
+std::optional<Span> periodSpan(Haystack& text, const QString& key, const QString& start,
+                               const QString& endMarker) {
     if (start.isEmpty()) return std::nullopt;
     const qint64 s = text.indexOf(start, 0);
     if (s < 0) return std::nullopt;
     // Any record at or after the last key's place qualifies; the first does.
     const qint64 lastKey = text.lastIndexOf(key, text.size() - 1);
     const qint64 e = text.indexOf(start, std::max(s, lastKey - key.size() + 1));
-    if (e < 0) return QString();
+    if (e < 0) return Span{s, s};
     const qint64 m = text.indexOf(endMarker, e + key.size());
     // Without an end marker the section runs to the text's last CR.
-    return text.text(s, m >= 0 ? m : text.size() - 1);
+    return Span{s, m >= 0 ? m : text.size() - 1};
+}
+
+std::optional<QString> periodSection(Haystack& text, const QString& key, const QString& start,
+                                     const QString& endMarker) {
+    const std::optional<Span> span = periodSpan(text, key, start, endMarker);
+    if (!span) return std::nullopt;
+    return text.section(span->from, span->to);
 }
 
 std::vector<QString> keepLastCopies(std::vector<QString> lines) {

@@ -9,6 +9,7 @@
 
 #include "platform/bytefile.h"
 #include "platform/textfiles.h"
+#include "records/limits.h"
 
 namespace tovrin {
 
@@ -26,8 +27,15 @@ public:
     // The last occurrence starting at or before `from` and at or after `floor`.
     virtual qint64 lastIndexOf(const QString& needle, qint64 from, qint64 floor = 0) = 0;
     virtual QString text(qint64 from, qint64 to) = 0;
+    // The same text with every line end written as CR LF.
+    virtual QString section(qint64 from, qint64 to);
     // How many positions hold at least the given number of characters.
     virtual qint64 reach(qint64 characters) const = 0;
+    // The first line end (CR or LF) at or after `from` and before `limit`
+    // (-1: to the end); -1 when none.
+    virtual qint64 indexOfLineEnd(qint64 from, qint64 limit) = 0;
+    // The last line end at or before `from` and at or after `floor`.
+    virtual qint64 lastIndexOfLineEnd(qint64 from, qint64 floor) = 0;
 };
 
 // A text held whole.
@@ -43,13 +51,16 @@ public:
     qint64 lastIndexOf(const QString& needle, qint64 from, qint64 floor = 0) override;
     QString text(qint64 from, qint64 to) override;
     qint64 reach(qint64 characters) const override { return characters; }
+    qint64 indexOfLineEnd(qint64 from, qint64 limit) override;
+    qint64 lastIndexOfLineEnd(qint64 from, qint64 floor) override;
 
 private:
     QString text_;
     bool upperCuts_;
 };
 
-// A GBK journal searched in its bytes and decoded only where text is cut out.
+// A journal searched in its bytes and decoded only where text is cut out
+// (GBK, or UTF-8 when the file is).
 // The needles must be byte-safe (see byteSafe): then a byte match is exactly a
 // match of the same characters in the decoded, upper-cased text.
 class FileHaystack : public Haystack {
@@ -61,8 +72,10 @@ public:
     qint64 indexOf(const QString& needle, qint64 from, qint64 limit = -1) override;
     qint64 lastIndexOf(const QString& needle, qint64 from, qint64 floor = 0) override;
     QString text(qint64 from, qint64 to) override;
-    // A GBK character takes at most two bytes.
-    qint64 reach(qint64 characters) const override { return 2 * characters; }
+    QString section(qint64 from, qint64 to) override;
+    qint64 reach(qint64 characters) const override { return bytesPerCharacter(encoding_) * characters; }
+    qint64 indexOfLineEnd(qint64 from, qint64 limit) override;
+    qint64 lastIndexOfLineEnd(qint64 from, qint64 floor) override;
 
 private:
     // The bytes of the text (content and the CR LF behind it) in [from, to).
@@ -70,6 +83,7 @@ private:
     std::unique_ptr<ByteFile> owned_;
     ByteFile& file_;
     qint64 size_;
+    TextEncoding encoding_;
 };
 
 // True when a byte search finds a text exactly where a search of the decoded
@@ -90,19 +104,38 @@ struct JournalText {
 // read, decoded and upper-cased whole.
 JournalText openJournal(const TextFiles& files, const QString& path, std::initializer_list<QString> needles);
 
+// The lines gathered for a key, and whether all of them are: a gathering
+// stops at its bound rather than grow without end.
+struct Gathered {
+    std::vector<QString> lines;
+    bool complete = true;
+    friend bool operator==(const Gathered&, const Gathered&) = default;
+};
+
 // The lines of all occurrences of the needle, in text order, by the line rule:
-// back to the nearest CR at or before the occurrence, forward to the first CR
-// among the 720 characters from it. An occurrence whose line has no CR within
-// those 720 characters does not count, unless it lies on the first line. At
-// most `most` lines are gathered: the search ends with the last of them.
-std::vector<QString> gatherLines(Haystack& text, const QString& needle,
-                                 size_t most = std::numeric_limits<size_t>::max());
+// back to the nearest line end at or before the occurrence, forward to the
+// first line end among the 720 characters from it. An occurrence whose line
+// has no line end within those 720 characters does not count, unless it lies
+// on the first line. At most `most` lines are gathered: the search ends with
+// the last of them. When the lines would pass `budget` characters (each line
+// counted kLineCost more), the gathering stops before that line, incomplete.
+Gathered gatherLines(Haystack& text, const QString& needle, size_t most = std::numeric_limits<size_t>::max(),
+                     qint64 budget = kReportText);
+
+// Where a period lies in a journal's text: positions [from, to).
+struct Span {
+    qint64 from = 0, to = 0;
+    qint64 size() const { return to - from; }
+};
 
 // The period section of the goods report: from the first occurrence of the
 // key followed by its terminator (`start`) to where the end marker is found
 // after the period's last record, the record whose key no later key follows.
 // Empty when that record does not begin with `start`; nullopt when the text
 // holds no `start` at all.
+std::optional<Span> periodSpan(Haystack& text, const QString& key, const QString& start,
+                               const QString& endMarker);
+// The text of the period section, every line end written as CR LF.
 std::optional<QString> periodSection(Haystack& text, const QString& key, const QString& start,
                                      const QString& endMarker);
 

@@ -27,6 +27,41 @@ bool caseBlind(const QString& key) {
     return true;
 }
 
+namespace {
+
+// A line end that is not CR LF: an LF without a CR before it, or a CR with
+// something other than an LF after it (a CR that ends the text is left be).
+template <typename Text, typename Char>
+bool lonely(const Text& text, qsizetype i, Char cr, Char lf) {
+    if (text[i] == lf) return i == 0 || text[i - 1] != cr;
+    return text[i] == cr && i + 1 < text.size() && text[i + 1] != lf;
+}
+
+template <typename Text, typename Char>
+Text crLf(Text text, Char cr, Char lf) {
+    qsizetype count = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) count += lonely(text, i, cr, lf);
+    if (count == 0) return text;
+    Text out;
+    out.reserve(text.size() + count);
+    qsizetype copied = 0;  // the text before this is in `out`
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (!lonely(text, i, cr, lf)) continue;
+        out.append(text.constData() + copied, i - copied);
+        out += cr;
+        out += lf;
+        copied = i + 1;
+    }
+    out.append(text.constData() + copied, text.size() - copied);
+    return out;
+}
+
+}  // namespace
+
+QString withCrLf(QString text) { return crLf(std::move(text), u'\r', u'\n'); }
+
+QByteArray withCrLf(QByteArray bytes) { return crLf(std::move(bytes), '\r', '\n'); }
+
 QStringList splitFields(QStringView line, int maxFields) {
     QStringList fields;
     fields.append(QString());

@@ -4,11 +4,18 @@
 #include <QStringList>
 #include <optional>
 
+#include "records/limits.h"
+
 namespace tovrin {
 
-// How far the line rule looks forward from an occurrence for its line's end,
-// in characters.
-inline constexpr qsizetype kLineWindow = 720;
+// A line of a data file ends at CR LF, at a lone CR or at a lone LF: as the
+// till writes it, or as an editor or a script on another system left it.
+inline bool isLineEnd(QChar c) { return c == u'\r' || c == u'\n'; }
+
+// The text with every line end written as CR LF. A CR that ends the text
+// stays alone: the text may have been cut out between it and its LF.
+QString withCrLf(QString text);
+QByteArray withCrLf(QByteArray bytes);
 
 // Upper case that maps every character to one character, so that positions
 // in the upper-cased text are the positions in the original ("ß" stays "ß").

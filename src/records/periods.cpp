@@ -37,13 +37,24 @@ int displayWidth(const QString& text) {
         }
     }
     if (plainAscii) return width;
-    // The rest is counted by its bytes in GBK; a character GBK cannot write
-    // comes out as one byte.
+    // The rest is counted by its codes in GBK: one column for a code from 1
+    // to 127 (a character GBK cannot write comes out as "?"), two for any
+    // other, the one-byte 0x80 ("€") included.
     QString rest;
     for (QChar c : text) {
         if (c.unicode() >= 0x80) rest += c;
     }
-    return width + int(encodeGbk(rest).size());
+    const QByteArray bytes = encodeGbk(rest);
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const uchar b = uchar(bytes[i]);
+        if (b < 0x80) {
+            width += 1;
+        } else {
+            width += 2;
+            if (b > 0x80) ++i;  // a lead byte and its trail byte
+        }
+    }
+    return width;
 }
 
 QString tiaozhen(QString& tzs, double tzna) {

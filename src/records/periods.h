@@ -4,9 +4,10 @@
 
 namespace tovrin {
 
-// Display width of a text as the reports count it: a character of one byte
-// in GBK is one column, one of two bytes two columns, a character GBK cannot
-// write one column (it is written as "?"), the code 0 two columns.
+// Display width of a text as the reports count it: a character whose GBK
+// code is 1 to 127 is one column, any other two (the code 0, the one-byte
+// "€" and every character of two bytes); a character GBK cannot write is one
+// column (it is written as "?").
 int displayWidth(const QString& text);
 
 // Pads a text to a display width: trims the blanks around it (the caller's

@@ -16,9 +16,6 @@ namespace {
 using records::CRLF;
 using records::TAB;
 
-// An item line must end within this many characters after its label.
-constexpr qsizetype kItemLineReach = 40000;
-
 QString pad(QString text, double width) { return tiaozhen(text, width); }
 
 QString removeLeadingBlanks(const QString& text) {
@@ -66,9 +63,18 @@ QString keyTerminator(const QString& text, const QString& zhuanda) {
 
 QString goodsKey(const QString& key) { return removeLeadingBlanks(upperSameLength(key)); }
 
-std::vector<QString> periodLines(Haystack& text, const QString& needle) {
+Gathered periodLines(Haystack& text, const QString& needle) {
     if (needle.isEmpty()) return {};
-    return keepLastCopies(gatherLines(text, needle));
+    Gathered gathered = gatherLines(text, needle);
+    gathered.lines = keepLastCopies(std::move(gathered.lines));
+    return gathered;
+}
+
+Gathered listedLines(Gathered lines) {
+    if (qsizetype(lines.lines.size()) > kListedLines + 1) lines.lines.resize(size_t(kListedLines + 1));
+    // The line of two TABs would stand at a position past the last.
+    if (qsizetype(lines.lines.size()) > kListedLines) lines.complete = false;
+    return lines;
 }
 
 QString framedLine(const QString& line) {
@@ -80,26 +86,27 @@ QString framedLine(const QString& line) {
     return framed;
 }
 
-QStringList framedPositions(std::vector<QString> lines) {
+QStringList framedPositions(Gathered listed) {
     QStringList positions;
-    positions.reserve(qsizetype(lines.size()) + 1);
-    for (QString& line : lines) positions.append(framedLine(std::exchange(line, QString())));
-    positions.append(framedLine(QString()));
+    positions.reserve(qsizetype(listed.lines.size()) + 1);
+    for (QString& line : listed.lines) positions.append(framedLine(std::exchange(line, QString())));
+    if (listed.complete) positions.append(framedLine(QString()));
     return positions;
 }
 
-QString detailText(const std::vector<QString>& lines) {
+QString detailText(const Gathered& listed) {
     qsizetype length = 2 * TAB.size() + 3 * CRLF.size();
-    for (const QString& line : lines) length += line.size() + 2 * TAB.size() + CRLF.size();
+    for (const QString& line : listed.lines) length += line.size() + 2 * TAB.size() + CRLF.size();
     QString content;
     content.reserve(length);
-    for (const QString& line : lines) {
+    for (const QString& line : listed.lines) {
         content += TAB;
         content += line;
         content += TAB;
         content += CRLF;
     }
-    content += TAB + TAB + CRLF + CRLF + CRLF;
+    if (listed.complete) content += TAB + TAB + CRLF;
+    content += CRLF + CRLF;
     return content;
 }
 
@@ -163,11 +170,17 @@ std::optional<QString> goodsSection(Haystack& text, const QString& key, const QS
     return periodSection(text, k, k + terminator, endMarker);
 }
 
+std::optional<Span> goodsSpan(Haystack& text, const QString& key, const QString& terminator,
+                              const QString& endMarker) {
+    const QString k = goodsKey(key);
+    return periodSpan(text, k, k + terminator, endMarker);
+}
+
 QString goodsHeading(const QString& dateTime) {
     return CRLF + CRLF + dateTime + CRLF + CRLF + QStringLiteral("条码结算的商品数量统计：") + CRLF + CRLF;
 }
 
-std::vector<QStringView> itemLines(QStringView w, const QString& label) {
+std::vector<QStringView> itemLines(QStringView w, const QString& label, size_t most) {
     const QString needle = TAB + upperSameLength(label) + TAB;
     // The search for a line's start does not go back past the previous
     // label, nor is the search for its end repeated for the labels before it.
@@ -176,7 +189,8 @@ std::vector<QStringView> itemLines(QStringView w, const QString& label) {
     qsizetype lastCrLf = -1;
     qsizetype nextCrLf = -1;  // the first CR LF at or after the last label, -1 when none
     bool nextKnown = false;
-    for (qsizetype hit = w.indexOf(needle); hit >= 0; hit = w.indexOf(needle, hit + 1)) {
+    for (qsizetype hit = w.indexOf(needle); hit >= 0 && lines.size() < most;
+         hit = w.indexOf(needle, hit + 1)) {
         const qsizetype i = hit + 1;
         for (qsizetype j = i - 2; j >= scannedFrom; --j) {
             if (w[j] == u'\r' && w[j + 1] == u'\n') {

@@ -8,10 +8,10 @@
 
 #include "platform/numbers.h"
 #include "records/files.h"
+#include "records/haystack.h"
+#include "records/limits.h"
 
 namespace tovrin {
-
-class Haystack;
 
 // The steps of the two reports of the statistics button, over texts only:
 // they read no file, ask nothing and show nothing.
@@ -47,19 +47,27 @@ QString goodsKey(const QString& key);
 
 // The distinct lines of a period: the lines (by the line rule) of every
 // occurrence of the needle, repeated and empty lines dropped; of equal lines
-// the last copy stays, in its place. Nothing for an empty needle.
-std::vector<QString> periodLines(Haystack& text, const QString& needle);
+// the last copy stays, in its place. Nothing for an empty needle. Incomplete
+// when the gathering stopped at its bound.
+Gathered periodLines(Haystack& text, const QString& needle);
+
+// The lines a listing holds: at most kListedLines + 1 (positions 0 to
+// kListedLines). Incomplete when the lines were more or when they were
+// gathered incomplete: the listing stops at its threshold.
+Gathered listedLines(Gathered lines);
 
 // A gathered line framed by TABs.
 QString framedLine(const QString& line);
 
 // The positions of a gathering of n lines: n framed lines, then the position
-// n that holds two TABs. The lines are let go as they are framed.
-QStringList framedPositions(std::vector<QString> lines);
+// n that holds two TABs, unless the listing stopped at its threshold. The
+// lines are let go as they are framed.
+QStringList framedPositions(Gathered listed);
 
 // The content of betweenp.txt: the positions of the gathered lines (see
-// framedPositions) each as one line, then two more line ends.
-QString detailText(const std::vector<QString>& lines);
+// framedPositions) each as one line, then two more line ends. A listing that
+// stopped at its threshold has no line of two TABs.
+QString detailText(const Gathered& listed);
 
 // The fields of positions 0 to n (n included) of the gathered lines: row r
 // holds the fields of position r with their numbers (see splitFields), at
@@ -95,17 +103,21 @@ QString amountSummary(const AmountSums& sums, const QString& firstDateTime, cons
 // the period.
 std::optional<QString> goodsSection(Haystack& text, const QString& key, const QString& terminator,
                                     const QString& endMarker);
+// Where that section lies, for its size to be told before it is cut out.
+std::optional<Span> goodsSpan(Haystack& text, const QString& key, const QString& terminator,
+                              const QString& endMarker);
 
 // What follows the period's section in the display: the date-time and the
 // heading of the goods counts.
 QString goodsHeading(const QString& dateTime);
 
-// The item lines of a section (already upper-cased, CR LF behind it): for
-// every occurrence of TAB, label, TAB the text from the CR LF before it (from
-// the start when there is none; the CR LF is part of the line) up to the next
-// CR LF. A label without a CR LF after it within 40000 characters gives no
-// line. The lines are views of the text.
-std::vector<QStringView> itemLines(QStringView text, const QString& label);
+// The item lines of a section (already upper-cased, line ends as CR LF, CR LF
+// behind it): for every occurrence of TAB, label, TAB the text from the CR LF
+// before it (from the start when there is none; the CR LF is part of the
+// line) up to the next CR LF. A label without a CR LF after it within 40000
+// characters gives no line. The lines are views of the text; at most `most`
+// are found.
+std::vector<QStringView> itemLines(QStringView text, const QString& label, size_t most = kItemLines + 1);
 
 // The goods of a barcode group: the lines of one label, the barcode of its
 // first line.

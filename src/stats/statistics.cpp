@@ -81,6 +81,7 @@ void Statistics::amountDetail() {
     }
 
     const qsizetype n = query1(key);
+    const bool listedAll = listedAll_;
     devision1();
     display_.setSelLength(0);
     display_.setSelFontSize(12);
@@ -93,6 +94,9 @@ void Statistics::amountDetail() {
     const QString summary = amountSummary(sums, firstDateTime, secondDateTime, numbers_);
 
     query2(zhuanda_);
+    // A listing stopped at its threshold holds part of the period only: its
+    // sums would be wrong totals, so none are shown.
+    if (!listedAll) return;
     display_.append(summary, 15);
     reportBadFields(sums.badFields);
 }
@@ -100,7 +104,7 @@ void Statistics::amountDetail() {
 qsizetype Statistics::query1(const QString& key) {
     display_.setText(QString());
     const QString needle = upperSameLength(key) + dgyue_;
-    std::vector<QString> lines;
+    Gathered lines;
     {
         const JournalText journal = openJournal(files_, path(records::kSaleFile), {needle});
         if (journal.state == TextFiles::State::Unreadable) {
@@ -111,19 +115,25 @@ qsizetype Statistics::query1(const QString& key) {
         if (journal.text) lines = periodLines(*journal.text, needle);
     }
 
-    const QString content = detailText(lines);
-    const qsizetype n = keep(framedPositions(std::move(lines)));
+    Gathered listed = listedLines(std::move(lines));
+    const QString content = detailText(listed);
+    listedAll_ = listed.complete;
+    const qsizetype n = keep(std::move(listed));
     detailUnsaved_ = !writeWorkFile(kDetailFile, content);
     // Kept only for when the file could not be written.
     unsavedDetail_ = detailUnsaved_ ? content : QString();
+    if (!listedAll_) prompts_.ok(kThresholdMessage);
     return n;
 }
 
-qsizetype Statistics::keep(QStringList positions) {
-    const qsizetype n = positions.size() - 1;
+qsizetype Statistics::keep(Gathered listed) {
+    const qsizetype n = qsizetype(listed.lines.size());
+    QStringList positions = framedPositions(std::move(listed));
     if (detailLines_.size() < n + 1) detailLines_.resize(n + 1);
     // Each line it replaces is let go at once: both can be long.
-    for (qsizetype w = 0; w <= n; ++w) detailLines_[w] = std::exchange(positions[w], QString());
+    for (qsizetype w = 0; w < positions.size(); ++w) detailLines_[w] = std::exchange(positions[w], QString());
+    // A listing stopped at its threshold has no line of two TABs at n.
+    if (positions.size() == n) detailLines_[n].clear();
     lme_ = n;
     return n;
 }
@@ -156,7 +166,7 @@ qsizetype Statistics::query2(const QString& key) {
     }
 
     const QString needle = upperSameLength(key);
-    std::vector<QString> lines;
+    Gathered lines;
     if (!needle.isEmpty()) {
         // A key that upper-casing cannot move is searched in the display's
         // own text; only the lines cut out are upper-cased.
@@ -164,7 +174,11 @@ qsizetype Statistics::query2(const QString& key) {
         TextHaystack text(blind ? display_.text() : upperSameLength(display_.text()), blind);
         lines = periodLines(text, needle);
     }
-    return keep(framedPositions(std::move(lines)));
+    Gathered listed = listedLines(std::move(lines));
+    const bool complete = listed.complete;
+    const qsizetype n = keep(std::move(listed));
+    if (!complete) prompts_.ok(kThresholdMessage);
+    return n;
 }
 
 void Statistics::goods() {
@@ -198,7 +212,14 @@ void Statistics::query5(const QString& key, const QString& journalPath, const QS
         } else if (journal.state != TextFiles::State::HasContent) {
             prompts_.ok(kNoJournal);
         }
-        if (journal.text) section = goodsSection(*journal.text, key, dfyue_, endMarker);
+        const std::optional<Span> span =
+            journal.text ? goodsSpan(*journal.text, key, dfyue_, endMarker) : std::nullopt;
+        if (span && span->size() > kReportText) {
+            display_.setText(QString());
+            prompts_.ok(kThresholdMessage);
+            return;
+        }
+        if (span) section = journal.text->section(span->from, span->to);
     }
     if (!section) {
         display_.setText(QString());
@@ -228,6 +249,11 @@ void Statistics::tongji(const QString& label, QString section) {
         section += CRLF;
         const QString text = upperSameLength(std::move(section));
         const std::vector<QStringView> lines = itemLines(text, label);
+        if (qsizetype(lines.size()) > kItemLines) {
+            // Counted in part they would be wrong totals.
+            prompts_.ok(kThresholdMessage);
+            return;
+        }
         prompts_.ok(QStringLiteral(" 温情提示：") + CRLF + QStringLiteral("参与统计的是:") + eyues_ +
                         QStringLiteral("条码结算的商品的数量。"),
                     kBoxTitle);

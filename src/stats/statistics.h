@@ -10,6 +10,7 @@
 #include "platform/numbers.h"
 #include "platform/prompts.h"
 #include "platform/textfiles.h"
+#include "records/haystack.h"
 #include "stats/reports.h"
 
 namespace tovrin {
@@ -53,8 +54,8 @@ private:
     void devision1();
     // Shows betweenp.txt and gathers its lines that hold the key.
     qsizetype query2(const QString& key);
-    // Stores the positions of a gathering in detailLines and its count.
-    qsizetype keep(QStringList positions);
+    // Stores the positions of a listing in detailLines and its count.
+    qsizetype keep(Gathered listed);
 
     // Goods report of the period that starts with `key` + dfyue in the
     // journal at `path`, up to the end marker.
@@ -83,6 +84,8 @@ private:
     QStringList detailLines_;
     std::vector<QStringList> statTable_;
     qsizetype lme_ = 0;
+    // Whether the last amount detail listed every line of its period.
+    bool listedAll_ = true;
     // betweenp.txt as last written, for when the file could not be written.
     QString unsavedDetail_;
     bool detailUnsaved_ = false;

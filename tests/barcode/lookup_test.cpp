@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QRegularExpression>
 #include <QStringMatcher>
 #include <random>
 
@@ -145,17 +146,19 @@ TEST(Kuaisu, EmptyOrMissingTable) {
 }
 
 // The line rule as it is stated, over a text whose last line counts as ended
-// by CR LF: back to the nearest CR at or before p, forward to the first CR
-// among the 720 characters from p; an occurrence whose line has no CR within
-// those does not count, unless it lies on the first line.
+// by CR LF: back to the nearest line end (CR or LF) at or before p, forward to
+// the first line end among the 720 characters from p; an occurrence whose
+// line has no line end within those does not count, unless it lies on the
+// first line.
 std::optional<QString> lineAround(const QString& text, qsizetype p) {
-    const qsizetype back = text.lastIndexOf(QLatin1Char('\r'), p);
-    qsizetype forward = text.indexOf(QLatin1Char('\r'), p);
+    static const QRegularExpression lineEnd(QStringLiteral("[\r\n]"));
+    const qsizetype back = text.lastIndexOf(lineEnd, p);
+    qsizetype forward = text.indexOf(lineEnd, p);
     if (forward < 0) forward = text.size();
     if (forward >= 0 && forward >= p + kLineWindow) forward = -1;
     if (back >= 0) {
         if (forward < 0) return std::nullopt;
-        const qsizetype start = back + 2;
+        const qsizetype start = back + 1;
         return text.mid(start, std::max<qsizetype>(0, forward - start));
     }
     // The first line of the text always counts.

@@ -77,7 +77,7 @@ TEST(PeriodLines, GathersTheDistinctLinesOfTheNeedle) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TextHaystack text = haystack(c.text);
-        EXPECT_EQ(periodLines(text, c.needle), c.lines);
+        EXPECT_EQ(periodLines(text, c.needle).lines, c.lines);
     }
 }
 
@@ -94,8 +94,8 @@ TEST(DetailText, FramesEveryLineAndEndsWithTheEmptyPosition) {
          QStringLiteral("\ta\t\r\n\tb\tc\t\r\n\t\t\r\n\r\n\r\n")},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(detailText(c.lines), c.file);
-        EXPECT_EQ(framedPositions(c.lines), c.positions);
+        EXPECT_EQ(detailText(Gathered{c.lines}), c.file);
+        EXPECT_EQ(framedPositions(Gathered{c.lines}), c.positions);
     }
 }
 

@@ -113,7 +113,9 @@ TextFiles::Read GbkTextFiles::read(const QString& path) const {
     DataFile file(path);
     if (file.state() == DataFile::State::Missing) return {State::Missing, {}, {}};
     if (file.state() == DataFile::State::Refused) return {State::Unreadable, {}, file.reason()};
-    QStringDecoder decoder("GBK");
+    QStringDecoder gbk("GBK");
+    std::optional<TextEncoding> encoding;
+    QByteArray unfinished;  // UTF-8 is decoded a line at a time: the bytes after the last line end
     QString text;
     QByteArray piece(std::min(kPiece, std::max<qint64>(file.size(), 1)), Qt::Uninitialized);
     bool any = false;
@@ -122,11 +124,21 @@ TextFiles::Read GbkTextFiles::read(const QString& path) const {
         if (got < 0) return {State::Unreadable, {}, file.reason()};
         if (got == 0) break;
         any = true;
-        text += decoder.decode(QByteArrayView(piece).first(got));
+        const QByteArrayView bytes = QByteArrayView(piece).first(got);
+        if (!encoding) encoding = sniffEncoding(bytes);
+        if (*encoding == TextEncoding::Gbk) {
+            text += gbk.decode(bytes);
+        } else {
+            unfinished += bytes;
+            const qsizetype end = std::max(unfinished.lastIndexOf('\n'), unfinished.lastIndexOf('\r')) + 1;
+            text += decodeText(QByteArrayView(unfinished).first(end), TextEncoding::Utf8);
+            unfinished.remove(0, end);
+        }
         // A file that grows while it is read ends at the limit.
         if (text.size() > kMaxDataFileBytes) break;
     }
     if (!any) return {State::Empty, {}, {}};
+    if (!unfinished.isEmpty()) text += decodeText(unfinished, TextEncoding::Utf8);
     return {State::HasContent, text, {}};
 }
 
