@@ -224,5 +224,26 @@ TEST(SettlementSwitch, KeepsTheRunningSale) {
     EXPECT_FALSE(f.checkout.sale().shp);
 }
 
+// An item file whose lines an editor saved with LF (or lone CR) is shown and
+// written into the sale block with CR LF, as the till's own file is.
+TEST(ItemEntry, AnItemFileWithOtherLineEndsReadsAsCrLf) {
+    const auto sale = [](const QString& lineEnd) {
+        CheckoutFixture f;
+        EXPECT_TRUE(f.enter(QStringLiteral("10")));
+        EXPECT_TRUE(f.enter(QStringLiteral("4.5"), QStringLiteral("80"), QStringLiteral("2")));
+        f.files.put(kItemFile, f.files.bytes(kItemFile).replace("\r\n", lineEnd.toLatin1()));
+        EXPECT_TRUE(f.enter(QStringLiteral("3")));
+        const QString shown = f.display.text();
+        f.form.setText(Box::Text1, QStringLiteral("50"));
+        f.prompts.answer({true});
+        f.checkout.Command1_0_Click();
+        return std::make_pair(shown, f.journal(QStringLiteral("tovrinback.txt")));
+    };
+    const auto expected = sale(QStringLiteral("\r\n"));
+    EXPECT_EQ(expected.second.count(QStringLiteral("商品:  ")), 3);
+    EXPECT_EQ(sale(QStringLiteral("\n")), expected);
+    EXPECT_EQ(sale(QStringLiteral("\r")), expected);
+}
+
 }  // namespace
 }  // namespace tovrin

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/text_encoding.h"
+
 namespace tovrin {
 namespace {
 
@@ -39,6 +41,11 @@ TEST(DisplayWidth, CountsGbkBytes) {
     EXPECT_EQ(displayWidth(QString(QChar(0))), 2);
     // Hangul has no GBK code: written as "?", one column.
     EXPECT_EQ(displayWidth(QStringLiteral("한")), 1);
+    // Only codes 1 to 127 count one column: the euro sign is the one-byte
+    // 0x80 in GBK, and counts two.
+    ASSERT_EQ(encodeGbk(QStringLiteral("€")), QByteArray("\x80"));
+    EXPECT_EQ(displayWidth(QStringLiteral("€")), 2);
+    EXPECT_EQ(displayWidth(QStringLiteral("a€商")), 5);
 }
 
 TEST(PeriodKeys, MonthKeyIsTheTextBeforeTheLastSeparator) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QRegularExpression>
 #include <random>
 
 #include "platform/bytefile.h"
@@ -34,7 +35,8 @@ QString randomJournal(std::mt19937& rng, int lines) {
                                 QStringLiteral("12.5"),
                                 QStringLiteral("\r\n"),
                                 QStringLiteral("\r\n"),
-                                QStringLiteral("\r")};
+                                QStringLiteral("\r"),
+                                QStringLiteral("\n")};
     std::uniform_int_distribution<int> pick(0, int(pieces.size()) - 1);
     std::uniform_int_distribution<int> count(1, 12);
     std::uniform_int_distribution<int> rare(0, 40);
@@ -73,6 +75,19 @@ TEST(ByteFile, SearchesAcrossItsWindowsLikeASearchOfTheWholeFile) {
                 << needle.constData() << " back " << from;
             ASSERT_EQ(file.bytes(from, bound), bound > from ? bytes.mid(from, bound - from) : QByteArray());
         }
+    }
+    // A line end is a CR or an LF, searched both ways across the windows.
+    static const QRegularExpression lineEnd(QStringLiteral("[\\r\\n]"));
+    const QString latin = QString::fromLatin1(bytes);
+    for (int i = 0; i < 400; ++i) {
+        const qint64 from = at(rng);
+        const qint64 bound = at(rng);
+        qint64 expected = latin.indexOf(lineEnd, from);
+        if (expected >= bound) expected = -1;
+        ASSERT_EQ(file.indexOfLineEnd(from, bound), expected) << "from " << from;
+        expected = latin.lastIndexOf(lineEnd, std::min<qint64>(from, latin.size() - 1));
+        if (expected < bound) expected = -1;
+        ASSERT_EQ(file.lastIndexOfLineEnd(from, bound), expected) << "back " << from;
     }
 }
 
@@ -129,6 +144,66 @@ TEST(JournalSearch, RepeatsKeepTheirLastCopyInPlace) {
     const auto q = [](const char* s) { return QString::fromLatin1(s); };
     EXPECT_EQ(keepLastCopies({q("a"), q("b"), q("a"), q(""), q("c"), q("b")}),
               (std::vector<QString>{q("a"), q("c"), q("b")}));
+}
+
+// Every lone CR and lone LF becomes CR LF; a CR LF stays, and so does a CR
+// that ends the text (its LF may lie beyond the cut).
+TEST(LineEnds, WrittenAsCrLf) {
+    const struct {
+        const char* text;
+        const char* crLf;
+    } cases[] = {
+        {"a\r\nb\r\n", "a\r\nb\r\n"},   {"a\nb\n", "a\r\nb\r\n"},     {"a\rb\rc", "a\r\nb\r\nc"},
+        {"a\n\r\nb\r", "a\r\n\r\nb\r"}, {"\na\n\n", "\r\na\r\n\r\n"}, {"", ""},
+        {"a\r\rb", "a\r\n\r\nb"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(withCrLf(QByteArray(c.text)), QByteArray(c.crLf)) << c.text;
+        EXPECT_EQ(withCrLf(QString::fromLatin1(c.text)), QString::fromLatin1(c.crLf)) << c.text;
+    }
+}
+
+// The line rule with its budget: lines are gathered while they fit, then the
+// gathering stops, incomplete, before the line that would pass it.
+TEST(JournalSearch, GatheringStopsAtItsBudget) {
+    const QString text = QStringLiteral("k1\nk22\nk333\n");
+    struct Case {
+        qint64 budget;
+        std::vector<QString> lines;
+        bool complete;
+    };
+    const qint64 c = kLineCost;
+    const Case cases[] = {
+        {2 + c + 3 + c + 4 + c, {QStringLiteral("K1"), QStringLiteral("K22"), QStringLiteral("K333")}, true},
+        {2 + c + 3 + c + 4 + c - 1, {QStringLiteral("K1"), QStringLiteral("K22")}, false},
+        {2 + c, {QStringLiteral("K1")}, false},
+        {0, {}, false},
+    };
+    for (const Case& k : cases) {
+        TextHaystack haystack(upperSameLength(text + QStringLiteral("\r\n")));
+        const Gathered got =
+            gatherLines(haystack, QStringLiteral("K"), std::numeric_limits<size_t>::max(), k.budget);
+        EXPECT_EQ(got.lines, k.lines) << k.budget;
+        EXPECT_EQ(got.complete, k.complete) << k.budget;
+    }
+}
+
+// One line of 50 MB with the key every 100 bytes: every key lies on the first
+// line, whose text before it is its line. The real budget stops the
+// gathering long before the lines reach gigabytes.
+TEST(JournalSearch, OneHugeLineStopsAtTheRealBudget) {
+    TempFiles files;
+    QByteArray piece = "2018-5-12 9:30:00\t";
+    piece += QByteArray(100 - piece.size(), '.');
+    files.put(QStringLiteral("j.txt"), piece.repeated(500000));
+    ByteFile file(files.path(QStringLiteral("j.txt")));
+    FileHaystack haystack(file);
+    const Gathered got = gatherLines(haystack, QStringLiteral("2018-5-12 "));
+    EXPECT_FALSE(got.complete);
+    qint64 total = 0;
+    for (const QString& line : got.lines) total += line.size() + kLineCost;
+    EXPECT_LE(total, kReportText);
+    EXPECT_GT(total, kReportText / 2);  // most of it was used
 }
 
 }  // namespace

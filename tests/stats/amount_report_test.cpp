@@ -5,6 +5,7 @@
 #include "platform/numbers.h"
 #include "stats/statistics.h"
 #include "support/fakes.h"
+#include "support/line_ends.h"
 
 namespace tovrin {
 namespace {
@@ -286,6 +287,105 @@ TEST_F(AmountReport, UnwritableWorkFileIsReportedAndTheListStillShown) {
     EXPECT_TRUE(
         prompts.texts().contains(QStringLiteral("无法写入文件 betweenp.txt：No space left on device")));
     EXPECT_TRUE(display.text().startsWith(TAB + line + TAB + CRLF));
+}
+
+// What an amount report leaves: the display, the boxes, the title and the
+// work files.
+struct AmountOutcome {
+    QString display;
+    QStringList boxes;
+    QString caption;
+    QByteArray detail, trace;
+    friend bool operator==(const AmountOutcome&, const AmountOutcome&) = default;
+};
+void PrintTo(const AmountOutcome& o, std::ostream* os) {
+    *os << o.boxes.join(QLatin1Char('/')).toStdString() << " | " << o.caption.toStdString() << " | "
+        << o.detail.size() << " bytes listed\n"
+        << o.display.left(400).toStdString();
+}
+
+class AmountLineEnds : public AmountReport {
+protected:
+    AmountOutcome report(const QByteArray& journalBytes, bool today) {
+        files.put(QStringLiteral("tovrincalculate.txt"), journalBytes);
+        prompts.shown.clear();
+        form.windowCaption = QStringLiteral("Tovrin找零");
+        run(today);
+        return {display.text(), prompts.texts(), form.windowCaption,
+                files.bytes(QStringLiteral("betweenp.txt")), files.bytes(QStringLiteral("betweenpq.txt"))};
+    }
+};
+
+// A journal saved by another tool, with other line ends or in UTF-8, gives
+// the day and the month report the till's own CR LF journal gives, byte for
+// byte.
+TEST_F(AmountLineEnds, EveryLineEndAndUtf8ReportAsCrLf) {
+    QString text;
+    for (const QString& line :
+         {sale(QStringLiteral("2018-5-1 9:00:00")), sale(QStringLiteral("2018-5-12 9:00:00")),
+          sale(QStringLiteral("2018-5-12 9:10:00"), QStringLiteral("2"), QStringLiteral("50"),
+               QStringLiteral("30"), QStringLiteral("22"), false),
+          sale(QStringLiteral("2018-5-10 9:00:00")) + QStringLiteral("备注"),
+          sale(QStringLiteral("2018-4-12 9:00:00")),
+          sale(QStringLiteral("2018-5-12 18:00:00"), QStringLiteral("0.75"), QStringLiteral("20"),
+               QStringLiteral("15"), QStringLiteral("5.75"))}) {
+        text += line + CRLF;
+    }
+    for (const bool today : {true, false}) {
+        const AmountOutcome expected = report(gbk(text), today);
+        ASSERT_EQ(expected.caption, QStringLiteral("Tovrin 找零     %1   ").arg(today ? 3 : 5));
+        for (const test::FileVariant& variant : test::fileVariants()) {
+            EXPECT_EQ(report(variant.bytes(text), today), expected)
+                << variant.name << (today ? " day" : " month");
+        }
+    }
+}
+
+// Positions 0 to 100000 of the listing hold lines: 100,000 sales are listed
+// with the line of two TABs and summed; at 100,001 the listing stops at its
+// threshold with the message, the lines listed stay, the count is the lines
+// held, and no sums are shown (they would be part of the day's only).
+TEST_F(AmountReport, TheListingThreshold) {
+    const QString threshold = QStringLiteral("目前，记录行已经超过软件所设定的阀值：100000条，请重试。");
+    for (const int count : {100000, 100001}) {
+        SCOPED_TRACE(count);
+        QString text;
+        QString listed;
+        for (int i = 0; i < count; ++i) {
+            const QString line = sale(QStringLiteral("2018-5-12 9:00:00"), QStringLiteral("0"),
+                                      QString::number(i), QStringLiteral("1"), QString::number(i - 1));
+            text += line + QStringLiteral("\n");
+            listed += TAB + line + TAB + CRLF;
+        }
+        files.put(QStringLiteral("tovrincalculate.txt"), gbk(text));
+        prompts.shown.clear();
+        run(true);
+        const bool over = count > 100000;
+        EXPECT_EQ(files.bytes(QStringLiteral("betweenp.txt")),
+                  gbk(listed + (over ? QString() : TAB + TAB + CRLF) + CRLF + CRLF));
+        EXPECT_EQ(form.windowCaption, QStringLiteral("Tovrin 找零     %1   ").arg(count));
+        EXPECT_EQ(stats->lme(), count);
+        ASSERT_GE(stats->statTable().size(), size_t(count));
+        EXPECT_EQ(stats->statTable()[size_t(count - 1)].value(5), QString::number(count - 1));
+        const QStringList boxes = prompts.texts().mid(2);
+        const QStringList expected = over ? QStringList{threshold, threshold} : QStringList();
+        EXPECT_EQ(boxes, expected);
+        EXPECT_EQ(display.text().contains(QStringLiteral("实收金额合计")), !over);
+    }
+}
+
+// Today's key every 100 bytes of one line of 50 MB: the first line holds
+// every key, and each key's line is all the text before it. The gathering
+// stops at its budget with the threshold message instead of growing.
+TEST_F(AmountReport, OneHugeLineStopsAtTheBudget) {
+    QByteArray piece = "2018-5-12 9:30:00\t0\t|\t1\t|\t1\t|\t1\t|\t0\t";
+    piece += QByteArray(100 - piece.size(), '.');
+    files.put(QStringLiteral("tovrincalculate.txt"), piece.repeated(500000));
+    run(true);
+    EXPECT_EQ(prompts.texts().mid(2).value(0),
+              QStringLiteral("目前，记录行已经超过软件所设定的阀值：100000条，请重试。"));
+    EXPECT_LE(files.bytes(QStringLiteral("betweenp.txt")).size(), kReportText + 100000 * 20);
+    EXPECT_FALSE(display.text().contains(QStringLiteral("实收金额合计")));
 }
 
 }  // namespace

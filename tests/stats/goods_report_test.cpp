@@ -7,6 +7,7 @@
 #include "records/periods.h"
 #include "stats/statistics.h"
 #include "support/fakes.h"
+#include "support/line_ends.h"
 
 namespace tovrin {
 namespace {
@@ -260,6 +261,100 @@ TEST_F(GoodsReport, EachKindOfRunSetsOnlyItsOwnFields) {
     EXPECT_EQ(stats->dgyue(), QStringLiteral(" "));
     EXPECT_EQ(stats->dfyue(), QStringLiteral("-"));
     EXPECT_EQ(stats->eyues(), QStringLiteral("2018-5月"));
+}
+
+// What a goods report leaves: the display, the boxes and betweensum.txt.
+struct GoodsOutcome {
+    QString display;
+    QStringList boxes;
+    QByteArray summary;
+    friend bool operator==(const GoodsOutcome&, const GoodsOutcome&) = default;
+};
+void PrintTo(const GoodsOutcome& o, std::ostream* os) {
+    *os << o.boxes.join(QLatin1Char('/')).toStdString() << " | " << o.summary.size() << " bytes summed\n"
+        << o.display.toStdString();
+}
+
+class GoodsLineEnds : public GoodsReport {
+protected:
+    GoodsOutcome report(const QByteArray& journalBytes, bool today) {
+        files.put(QStringLiteral("tovrinback.txt"), journalBytes);
+        files.put(QStringLiteral("betweensum.txt"), {});
+        prompts.shown.clear();
+        run(today);
+        return {display.text(), prompts.texts(), files.bytes(QStringLiteral("betweensum.txt"))};
+    }
+};
+
+// A journal saved by another tool, with other line ends or in UTF-8, gives
+// the goods report the till's own CR LF journal gives: the same goods, the
+// same betweensum.txt, the same display (but for the one line end a journal
+// without its last line end lacks).
+TEST_F(GoodsLineEnds, EveryLineEndAndUtf8ReportAsCrLf) {
+    const Item milk{QStringLiteral("牛奶"), QStringLiteral("2"), QStringLiteral("20"), QStringLiteral("2"),
+                    QStringLiteral("6901")};
+    const Item cola{QStringLiteral("cola 可乐"), QStringLiteral("0"), QStringLiteral("3.5"),
+                    QStringLiteral("1"), QStringLiteral("6902")};
+    const Item byPrice{QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("12.5"), QStringLiteral("1"),
+                       QString()};
+    const QString text = block(QStringLiteral("2018-5-1 9:00:00"), {milk}) +
+                         block(QStringLiteral("2018-5-12 9:00:00"), {milk, cola}) +
+                         block(QStringLiteral("2018-5-12 10:00:00"), {byPrice, milk}) +
+                         block(QStringLiteral("2018-5-12 11:00:00"), {cola});
+    for (const bool today : {true, false}) {
+        const GoodsOutcome expected = report(gbk(text), today);
+        ASSERT_EQ(expected.summary.count("\r\n\xc9\xcc\xc6\xb7:"), 2) << "两种条码商品";
+        for (const test::FileVariant& variant : test::fileVariants()) {
+            GoodsOutcome got = report(variant.bytes(text), today);
+            if (!variant.keepsLastLineEnd) {
+                // The section lacks that line end; the counts that follow it do not.
+                const QString heading = QStringLiteral("条码结算的商品数量统计：");
+                ASSERT_EQ(got.display.mid(got.display.indexOf(heading)),
+                          expected.display.mid(expected.display.indexOf(heading)));
+                got.display = expected.display;
+            }
+            EXPECT_EQ(got, expected) << variant.name << (today ? " day" : " month");
+        }
+    }
+}
+
+// 100,001 item lines are counted; at 100,002 the report stops with the
+// threshold message and leaves betweensum.txt as it was.
+TEST_F(GoodsReport, TheItemLineCapacity) {
+    const QString threshold = QStringLiteral("目前，记录行已经超过软件所设定的阀值：100000条，请重试。");
+    for (const int count : {100001, 100002}) {
+        SCOPED_TRACE(count);
+        const Item one{QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("1"),
+                       QString()};
+        files.put(
+            QStringLiteral("tovrinback.txt"),
+            gbk(block(kDay, std::vector<Item>(size_t(count), one)).replace(CRLF, QStringLiteral("\n"))));
+        files.putText(QStringLiteral("betweensum.txt"), QStringLiteral("earlier"));
+        prompts.shown.clear();
+        run(true);
+        if (count <= 100001) {
+            EXPECT_EQ(prompts.texts().mid(2).value(0),
+                      QStringLiteral(" 温情提示：\r\n参与统计的是:2018-5-12条码结算的商品的数量。"));
+            EXPECT_TRUE(display.text().endsWith(totals(QStringLiteral("0"), QStringLiteral("0"),
+                                                       QString::number(count), QString::number(count))));
+            EXPECT_EQ(files.bytes(QStringLiteral("betweensum.txt")), QByteArray());
+        } else {
+            EXPECT_EQ(prompts.texts().mid(2), QStringList{threshold});
+            EXPECT_EQ(files.bytes(QStringLiteral("betweensum.txt")), QByteArray("earlier"));
+        }
+    }
+}
+
+// A period section past the budget (one line of 60 MB with today's key every
+// 100 bytes) is refused with the threshold message before it is cut out.
+TEST_F(GoodsReport, ASectionPastTheBudget) {
+    QByteArray piece = "2018-5-12 9:30:00\t\xc9\xcc\xc6\xb7\xd7\xdc\xbc\xdb\xb8\xf1\xa3\xba  \t1\t";
+    piece += QByteArray(100 - piece.size(), '.');
+    files.put(QStringLiteral("tovrinback.txt"), piece.repeated(600000));
+    run(true);
+    EXPECT_EQ(prompts.texts().mid(2),
+              QStringList{QStringLiteral("目前，记录行已经超过软件所设定的阀值：100000条，请重试。")});
+    EXPECT_TRUE(display.text().isEmpty());
 }
 
 }  // namespace
