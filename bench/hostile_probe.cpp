@@ -4,15 +4,17 @@
 //
 //   bench_hostile_probe import WORKBOOK FOLDER
 //   bench_hostile_probe report FOLDER amount-day|amount-month|goods-day|goods-month
+//   bench_hostile_probe lookup FOLDER BARCODE
 //
 // The import writes FOLDER/collector.txt; the reports read the journals of
-// 2018-12-28 in FOLDER. The exit status is 0 when the run ended (imported or
-// refused), whatever the outcome; the outcome is printed.
+// 2018-12-28 in FOLDER; the lookup reads FOLDER/collector.txt. The exit status is 0 when the run ended
+// (imported or refused), whatever the outcome; the outcome is printed.
 #include <QCoreApplication>
 #include <chrono>
 #include <cstdio>
 
 #include "barcode/import.h"
+#include "barcode/lookup.h"
 #include "platform/display.h"
 #include "platform/numbers.h"
 #include "platform/qt/gbk_text_files.h"
@@ -58,8 +60,14 @@ int main(int argc, char** argv) {
         stats.Command1_1_Click();
         std::printf("report %s: %lld characters shown, title \"%s\"\n", qPrintable(which),
                     static_cast<long long>(display.text().size()), qPrintable(form.title));
+    } else if (args.size() == 4 && args[1] == QLatin1String("lookup")) {
+        GbkTextFiles files;
+        BarcodeLookup lookup(files, prompts, args[2]);
+        std::printf("lookup %s: price \"%s\"\n", qPrintable(args[3]), qPrintable(lookup.kuaisu(args[3])));
     } else {
-        std::fprintf(stderr, "usage: %s import WORKBOOK FOLDER | report FOLDER amount-day|...\n", argv[0]);
+        std::fprintf(stderr,
+                     "usage: %s import WORKBOOK FOLDER | report FOLDER amount-day|... | lookup FOLDER CODE\n",
+                     argv[0]);
         return 2;
     }
     print(prompts.oks);

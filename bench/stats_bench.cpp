@@ -1,7 +1,9 @@
 // Speed and memory of the statistics over five years of a busy counter:
 // 300 sales a day, three barcode items each. Prints the time of each report
 // (the whole click), its ratio to only reading and decoding the journal it
-// scans, its peak memory and the resident memory after it. Every report is
+// scans, its peak memory and the resident memory after it; then the same
+// reports over a copy of the journals with LF line ends, as an editor on
+// Linux saves them, against the CR LF figures. Every report is
 // checked to be the one named: its two answers were asked for and used, it
 // covered the day or the month named and no other, and (for the amount
 // detail) it read the number of sales of that period.
@@ -61,6 +63,27 @@ void generate(const QString& dir) {
     QFile(done).open(QIODevice::WriteOnly);
 }
 
+// The same journals with every CR LF written as LF, in the folder "lf".
+QString lfCopy(const QString& dir) {
+    const QString lf = dir + QStringLiteral("/lf");
+    const QString done = lf + QStringLiteral("/complete");
+    if (QFile::exists(done)) return lf;
+    QDir().mkpath(lf);
+    for (const QString& name : {QStringLiteral("tovrincalculate.txt"), QStringLiteral("tovrinback.txt")}) {
+        QFile in(dir + QLatin1Char('/') + name), out(lf + QLatin1Char('/') + name);
+        if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly)) {
+            std::fprintf(stderr, "cannot copy %s\n", qPrintable(name));
+            std::exit(1);
+        }
+        for (QByteArray chunk; !(chunk = in.read(4 << 20)).isEmpty();) {
+            if (chunk.endsWith('\r')) chunk += in.read(1);
+            out.write(chunk.replace("\r\n", "\n"));
+        }
+    }
+    QFile(done).open(QIODevice::WriteOnly);
+    return lf;
+}
+
 // Only reading and decoding the whole journal, a chunk at a time.
 double readAndDecode(const QString& path) {
     const auto start = Clock::now();
@@ -81,7 +104,8 @@ struct Report {
     bool amounts;  // the transaction-amount detail, else the goods report
     bool today;    // else the month
     QString journal;
-    double limit;  // seconds
+    double limit;    // seconds
+    QString folder;  // of the journals
 };
 
 std::map<std::string, double> baselines;
@@ -136,7 +160,7 @@ double runReport(const Report& report) {
     GbkTextFiles files;
     NumberFormat numbers;
     Statistics stats(form, display, prompts, files, kClock, ReportNumbers{numbers}, kClock.dateText(),
-                     folder());
+                     report.folder);
     const auto start = Clock::now();
     stats.Command1_1_Click();
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
@@ -154,12 +178,23 @@ int main(int argc, char** argv) {
     std::printf("tovrincalculate.txt %.1f MB, tovrinback.txt %.1f MB\n", QFile(calc).size() / 1048576.0,
                 QFile(back).size() / 1048576.0);
 
-    const std::vector<Report> reports = {
-        {"amount_detail_month", true, false, calc, 1.0},
-        {"amount_detail_day", true, true, calc, 0.5},
-        {"goods_month", false, false, back, 1.0},
-        {"goods_day", false, true, back, 1.0},
+    const QString lf = lfCopy(folder());
+    std::vector<Report> reports = {
+        {"amount_detail_month", true, false, calc, 1.0, folder()},
+        {"amount_detail_day", true, true, calc, 0.5, folder()},
+        {"goods_month", false, false, back, 1.0, folder()},
+        {"goods_day", false, true, back, 1.0, folder()},
     };
+    // The same reports over the LF copy, named with "/lf".
+    std::vector<std::string> lfNames;
+    for (size_t i = 0, n = reports.size(); i < n; ++i)
+        lfNames.push_back(reports[i].name + std::string("/lf"));
+    for (size_t i = 0, n = reports.size(); i < n; ++i) {
+        Report copy = reports[i];
+        copy.name = lfNames[i].c_str();
+        copy.folder = lf;
+        reports.push_back(copy);
+    }
     for (const QString& journal : {calc, back}) {
         const std::string key = journal.toStdString();
         const std::string name = "read_and_decode/" + QFileInfo(journal).fileName().toStdString();
@@ -219,6 +254,17 @@ int main(int argc, char** argv) {
         std::printf("%-22s %10.1f %8.0f %12.2f %10.1f %10.1f %10.1f %s (verified)\n", report.name, t * 1000,
                     report.limit * 1000, base > 0 ? t / base : 0, peaks[report.name], before, after,
                     ok ? "ok" : "OVER");
+    }
+    // LF journals within 1.2 times the time and the peak memory of CR LF.
+    std::printf("\n%-22s %10s %10s %8s %10s %10s %8s %s\n", "LF against CR LF", "CR LF ms", "LF ms", "x",
+                "CR LF MB", "LF MB", "x", "");
+    for (size_t i = 0; i < lfNames.size(); ++i) {
+        const std::string crLf = reports[i].name;
+        if (!times.count(crLf) || !times.count(lfNames[i])) continue;
+        const double time = times[lfNames[i]] / times[crLf], peak = peaks[lfNames[i]] / peaks[crLf];
+        std::printf("%-22s %10.1f %10.1f %8.2f %10.1f %10.1f %8.2f %s\n", crLf.c_str(), times[crLf] * 1000,
+                    times[lfNames[i]] * 1000, time, peaks[crLf], peaks[lfNames[i]], peak,
+                    time <= 1.2 && peak <= 1.2 ? "ok" : "OVER");
     }
     for (const auto& [journal, seconds] : baselines) {
         std::printf("read+decode %s: %.1f ms\n", journal.c_str(), seconds * 1000);

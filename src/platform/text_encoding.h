@@ -12,7 +12,7 @@ namespace tovrin {
 enum class TextEncoding { Gbk, Utf8 };
 
 // How much of a file's beginning is looked at to tell its encoding.
-inline constexpr qsizetype kEncodingSample = qsizetype(1) << 20;
+inline constexpr qsizetype kEncodingSample = qsizetype(64) << 10;
 
 // The encoding of a file told from its first bytes (at most kEncodingSample
 // of them): UTF-8 when they begin with its byte-order mark, or when they

@@ -276,10 +276,42 @@ def scenario_large_import(display, install, data):
         shutil.rmtree(work, ignore_errors=True)
 
 
+def scenario_reports_over_lf_journals(display, install):
+    """Journals an editor saved with LF line ends report as the till's own
+    CR LF journals do."""
+    folder = program_folder(install)
+    with Till(display, folder) as till:
+        one_item_sale(till)
+        one_item_sale(till, "50", "10")
+    for name in ("tovrincalculate.txt", "tovrinback.txt"):
+        path = os.path.join(folder, name)
+        with open(path, "rb") as f:
+            data = f.read()
+        with open(path, "wb") as f:
+            f.write(data.replace(b"\r\n", b"\n"))
+    with Till(display, folder) as till:
+        lines = [ONE_ITEM_LINE, sale_line("50", "10", "1", "40")]
+        listed = b"".join(b"\t" + line[:-2] + b"\t\r\n" for line in lines) + b"\t\t\r\n\r\n\r\n"
+        statistics(till, "y", "y", "lf-report-day")
+        till.wait_window("Tovrin 找零     2   ")
+        expect_file(till, "betweenp.txt", listed)
+        till.no_box(APP_TITLE)
+
+        till.press("Command1(1)")
+        till.answer(TITLE, "n")
+        till.answer(TITLE, "y")
+        till.answer(TITLE, "Return", shot="lf-report-goods-notice")
+        time.sleep(0.5)
+        display.screenshot("lf-report-goods")
+        expect_file(till, "betweensum.txt", b"")
+        till.no_box(APP_TITLE)
+
+
 PROGRESS_TITLE = "导入条码价格表"
 
 SCENARIOS = [scenario_one_item, scenario_three_items, scenario_exit_and_restart, scenario_reports,
-             scenario_barcode_sale, scenario_scanner_keypad_enter, scenario_large_import]
+             scenario_barcode_sale, scenario_scanner_keypad_enter, scenario_large_import,
+             scenario_reports_over_lf_journals]
 
 
 def main():
