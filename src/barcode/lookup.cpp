@@ -102,18 +102,9 @@ public:
     }
 
     // The characters of the bytes [from, to) as in the decoded table, for a
-    // `from` that starts a character and a `to` at an ASCII byte (a CR, an
-    // occurrence of the key) or at the end of the file.
-    QString text(qint64 from, qint64 to) {
-        if (encoding_ == TextEncoding::Utf8) return decodeText(file_.bytes(from, to), encoding_);
-        // A GBK lead byte before `to` stands alone there, unless `to` ends
-        // the file (where it is dropped): the ASCII byte is decoded with the
-        // rest and taken off again.
-        const bool more = to < size_;
-        QString out = decodeGbk(file_.bytes(from, more ? to + 1 : to));
-        if (more) out.chop(1);
-        return out;
-    }
+    // `from` that starts a character and a `to` at an ASCII byte (a line end,
+    // an occurrence of the key) or at the end of the file.
+    QString text(qint64 from, qint64 to) { return decodeText(file_.bytes(from, to), encoding_); }
 
     // The first line up to 720 characters from an occurrence at `pos`, when
     // no line end ends it before.

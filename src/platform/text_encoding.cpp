@@ -69,12 +69,16 @@ TextEncoding sniffEncoding(QByteArrayView head) {
 QString decodeGbk(QByteArrayView bytes) {
     constexpr qsizetype kPiece = qsizetype(16) << 20;
     QStringDecoder decoder("GBK");
-    if (bytes.size() <= kPiece) return decoder.decode(bytes);
     QString text;
-    text.reserve(bytes.size());
+    if (bytes.size() > kPiece) text.reserve(bytes.size() + 1);
     for (qsizetype at = 0; at < bytes.size(); at += kPiece) {
         text += decoder.decode(bytes.sliced(at, std::min(kPiece, bytes.size() - at)));
     }
+    // A lead byte at the end is held back for the byte after it: an LF (which
+    // no character holds) makes it come out as a character that cannot be
+    // read, as it does before any other byte that cannot follow it.
+    text += decoder.decode(QByteArrayView("\n", 1));
+    text.chop(1);
     return text;
 }
 

@@ -24,7 +24,8 @@ TextEncoding sniffEncoding(QByteArrayView head);
 
 // The text of GBK bytes of any size: the decoder gives an empty text for very
 // large input, so it is given the bytes in pieces (a character cut between
-// two pieces comes out whole).
+// two pieces comes out whole). A byte that does not make a character, a lead
+// byte at the end included, is read as U+FFFD.
 QString decodeGbk(QByteArrayView bytes);
 // The GBK bytes of a text; a character GBK cannot write becomes "?".
 QByteArray encodeGbk(QStringView text);

@@ -203,7 +203,7 @@ Gathered gatherLines(Haystack& text, const QString& needle, size_t most, qint64 
         } else if (forward < 0) {
             // On the first line without a line end near: up to 720
             // characters from p on.
-            if (p + window > budget - spent) {
+            if (p > text.reach(budget - spent)) {  // too long whatever the characters
                 gathered.complete = false;
                 break;
             }
@@ -213,18 +213,17 @@ Gathered gatherLines(Haystack& text, const QString& needle, size_t most, qint64 
             if (!keep(std::move(line), cost)) break;
             continue;
         }
+        if (forward - from > text.reach(budget - spent)) {  // too long whatever the characters
+            gathered.complete = false;
+            break;
+        }
         if (from != cutFrom || forward != cutTo) {
-            if (forward - from > budget - spent) {
-                gathered.complete = false;
-                break;
-            }
             cut = text.text(from, forward);
             cutFrom = from;
             cutTo = forward;
-            if (!keep(cut, cut.size())) break;
-        } else if (!keep(cut, 0)) {
-            break;
         }
+        // Counted whole each time: the report copies every line it lists.
+        if (!keep(cut, cut.size())) break;
     }
     return gathered;
 }

@@ -113,9 +113,11 @@ TextFiles::Read GbkTextFiles::read(const QString& path) const {
     DataFile file(path);
     if (file.state() == DataFile::State::Missing) return {State::Missing, {}, {}};
     if (file.state() == DataFile::State::Refused) return {State::Unreadable, {}, file.reason()};
-    QStringDecoder gbk("GBK");
     std::optional<TextEncoding> encoding;
-    QByteArray unfinished;  // UTF-8 is decoded a line at a time: the bytes after the last line end
+    // The bytes are decoded up to where a character surely ends: GBK after
+    // any byte below 0x80, UTF-8 (which may hold lines of GBK) after a line
+    // end; the rest waits for the next piece.
+    QByteArray unfinished;
     QString text;
     QByteArray piece(std::min(kPiece, std::max<qint64>(file.size(), 1)), Qt::Uninitialized);
     bool any = false;
@@ -124,21 +126,21 @@ TextFiles::Read GbkTextFiles::read(const QString& path) const {
         if (got < 0) return {State::Unreadable, {}, file.reason()};
         if (got == 0) break;
         any = true;
-        const QByteArrayView bytes = QByteArrayView(piece).first(got);
-        if (!encoding) encoding = sniffEncoding(bytes);
+        unfinished += QByteArrayView(piece).first(got);
+        if (!encoding) encoding = sniffEncoding(unfinished);
+        qsizetype end = unfinished.size();
         if (*encoding == TextEncoding::Gbk) {
-            text += gbk.decode(bytes);
+            while (end > 0 && uchar(unfinished[end - 1]) >= 0x80) --end;
         } else {
-            unfinished += bytes;
-            const qsizetype end = std::max(unfinished.lastIndexOf('\n'), unfinished.lastIndexOf('\r')) + 1;
-            text += decodeText(QByteArrayView(unfinished).first(end), TextEncoding::Utf8);
-            unfinished.remove(0, end);
+            end = std::max(unfinished.lastIndexOf('\n'), unfinished.lastIndexOf('\r')) + 1;
         }
+        text += decodeText(QByteArrayView(unfinished).first(end), *encoding);
+        unfinished.remove(0, end);
         // A file that grows while it is read ends at the limit.
         if (text.size() > kMaxDataFileBytes) break;
     }
     if (!any) return {State::Empty, {}, {}};
-    if (!unfinished.isEmpty()) text += decodeText(unfinished, TextEncoding::Utf8);
+    text += decodeText(unfinished, encoding.value_or(TextEncoding::Gbk));
     return {State::HasContent, text, {}};
 }
 
