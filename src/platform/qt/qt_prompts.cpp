@@ -17,7 +17,6 @@ public:
     Question(const QString& title, const QString& text, QWidget* parent)
         : QMessageBox(QMessageBox::NoIcon, title, text, QMessageBox::NoButton, parent) {
         setObjectName(QStringLiteral("yesNoBox"));
-        setWindowFlag(Qt::WindowCloseButtonHint, false);
     }
 
     QPushButton* add(const QString& caption, ButtonRole role) {
