@@ -43,6 +43,8 @@ public:
     QString command3Caption() const override { return {}; }
     void setCommand3Caption(const QString&) override {}
     void setText2FontSize(double) override {}
+    void focusBox(Box) override {}
+    void selectBoxText(Box) override {}
     QString title;
 };
 

@@ -1,6 +1,7 @@
 #include "app/compact_controls.h"
 
 #include <QFontInfo>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QStyleOptionButton>
 #include <QStylePainter>
@@ -63,6 +64,17 @@ void CompactButton::paintEvent(QPaintEvent*) {
     if (isDown()) area.translate(1, 1);
     painter.setPen(palette().color(QPalette::ButtonText));
     drawCompactText(painter, area, caption, font(), Qt::AlignCenter);
+}
+
+void CompactButton::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const Qt::KeyboardModifiers held = event->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
+    if (enter && held == Qt::NoModifier) {
+        if (!event->isAutoRepeat()) click();
+        event->accept();
+        return;
+    }
+    QPushButton::keyPressEvent(event);
 }
 
 }  // namespace tovrin

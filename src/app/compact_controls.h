@@ -20,6 +20,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
+// A button that Return and keypad Enter press when it has the focus, as
+// Space does; a key held down presses it once.
 class CompactButton : public QPushButton {
     Q_OBJECT
 public:
@@ -27,6 +29,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 }  // namespace tovrin

@@ -152,8 +152,17 @@ void Form1::setText2FontSize(double points) {
     Text2->setFont(font);
 }
 
+void Form1::focusBox(Box which) { box(which)->setFocus(Qt::OtherFocusReason); }
+
+void Form1::selectBoxText(Box which) { box(which)->selectAll(); }
+
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonPress) {
+        // A click is the left button; the right one opens the box's menu and
+        // the middle one pastes, and neither empties the box.
+        if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton) {
+            return QWidget::eventFilter(watched, event);
+        }
         for (Box b : {Box::Text1, Box::Text2, Box::Text3, Box::Text4}) {
             if (watched == box(b)) checkout_->clickBox(b);
         }

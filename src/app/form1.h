@@ -60,6 +60,8 @@ public:
     QString command3Caption() const override { return Command3->text(); }
     void setCommand3Caption(const QString& caption) override { Command3->setText(caption); }
     void setText2FontSize(double points) override;
+    void focusBox(Box box) override;
+    void selectBoxText(Box box) override;
 
     TextModel RichTextBox1Model{12};
     Checkout& checkout() { return *checkout_; }

@@ -145,6 +145,8 @@ void Checkout::showChange(double change, double due) {
     form_.setText(Box::Text1, QStringLiteral("0"));
     sale_.shp = true;
     itemFileReported_ = false;
+    // The next customer's first price or scan goes into the price box.
+    form_.focusBox(Box::Text2);
 }
 
 void Checkout::Command1_0_Click() {
@@ -255,9 +257,15 @@ bool Checkout::resetItemFile() {
 }
 
 bool Checkout::Text2_KeyPress(int keyAscii) {
-    if (sale_.shp && !resetItemFile()) return false;
+    // While no sale is accumulating every key starts a new one; an item
+    // file that cannot be emptied takes no item.
+    const bool ready = !sale_.shp || resetItemFile();
     if (keyAscii != kEnter) return false;
-    return acceptItem();
+    if (ready && acceptItem()) return true;
+    // A refused item keeps its text, all of it selected: the next scan
+    // replaces it instead of running on from its end.
+    form_.selectBoxText(Box::Text2);
+    return false;
 }
 
 bool Checkout::acceptItem() {

@@ -60,10 +60,12 @@ public:
 
     // A click into an input box empties it.
     void clickBox(Box box);
-    // The change button "找零".
+    // The change button "找零"; a finished sale sends the keyboard to the
+    // price box.
     void Command1_0_Click();
     // A key typed into the price box; true when the key is consumed (an
-    // accepted item's Enter).
+    // accepted item's Enter). A refused Enter leaves the box's text as it
+    // was, selected.
     bool Text2_KeyPress(int keyAscii);
     // The settlement switch "价格结算" / "条码结算".
     void Command3_Click();

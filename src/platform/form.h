@@ -7,8 +7,8 @@ namespace tovrin {
 enum class Box { Text1, Text2, Text3, Text4 };
 
 // The controls of the checkout window that the behaviour reads and changes:
-// the four input boxes, the caption, the settlement button and the price box's
-// font size.
+// the four input boxes, the caption, the settlement button, the price box's
+// font size and where the keyboard goes next.
 class FormControls {
 public:
     virtual ~FormControls() = default;
@@ -19,6 +19,11 @@ public:
     virtual QString command3Caption() const = 0;
     virtual void setCommand3Caption(const QString& caption) = 0;
     virtual void setText2FontSize(double points) = 0;
+    // The keyboard focus goes to the box: what is typed next lands there.
+    virtual void focusBox(Box box) = 0;
+    // The box's whole text is selected: the next key typed replaces it, and
+    // the cursor keys still let the cashier edit it.
+    virtual void selectBoxText(Box box) = 0;
 };
 
 }  // namespace tovrin

@@ -16,12 +16,13 @@ public:
     std::optional<QString> openFile(const std::vector<FileFilter>&) override { return std::nullopt; }
 };
 
-// A checkout window built on fakes in a fresh program folder.
+// A checkout window built on fakes in a fresh program folder; its message
+// boxes are the fake's, or the given real ones.
 class WindowTest : public ::testing::Test {
 protected:
-    std::unique_ptr<Form1> makeWindow(const NumberFormat* format = nullptr) {
+    std::unique_ptr<Form1> makeWindow(const NumberFormat* format = nullptr, Prompts* boxes = nullptr) {
         Form1Services services;
-        services.prompts = &prompts;
+        services.prompts = boxes ? boxes : &prompts;
         services.files = &files;
         services.clock = &clock;
         services.numbers = format ? format : &numbers;

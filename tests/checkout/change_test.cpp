@@ -45,6 +45,8 @@ TEST(OneItemSale, SettlesShowsAnnouncesAndJournals) {
     EXPECT_EQ(f.form.text(Box::Text1), QStringLiteral("0"));
     EXPECT_EQ(f.form.text(Box::Text2), QString());
     EXPECT_TRUE(f.checkout.sale().shp);
+    // The next customer's price goes into the price box.
+    EXPECT_EQ(f.form.focused, Box::Text2);
 
     EXPECT_EQ(f.files.bytes(QStringLiteral("tovrincalculate.txt")),
               test::gbk(QStringLiteral(
@@ -101,6 +103,7 @@ TEST(OneItemSale, RefusalsChangeNothingButTheDisplay) {
         EXPECT_EQ(f.form.text(Box::Text2), QString::fromLatin1(c.price));
         EXPECT_TRUE(f.files.bytes(QStringLiteral("tovrincalculate.txt")).isEmpty());
         EXPECT_FALSE(f.timer3.enabled);
+        EXPECT_FALSE(f.form.focused);
     }
 }
 
@@ -147,6 +150,7 @@ TEST(OneItemSale, ConfirmationNoChangesNothing) {
     EXPECT_EQ(f.form.text(Box::Text2), QStringLiteral("35.5"));
     EXPECT_TRUE(f.files.bytes(QStringLiteral("tovrincalculate.txt")).isEmpty());
     EXPECT_FALSE(f.timer3.enabled);
+    EXPECT_FALSE(f.form.focused);
 }
 
 // A sale is in both journals or in neither: one that cannot be written to
@@ -167,6 +171,7 @@ TEST(OneItemSale, UnwritableJournalIsNamedAndTheSaleIsInNeither) {
     EXPECT_EQ(f.form.text(Box::Text1), QStringLiteral("100"));
     EXPECT_EQ(f.form.text(Box::Text2), QStringLiteral("35.5"));
     EXPECT_FALSE(f.timer3.enabled);
+    EXPECT_FALSE(f.form.focused);
 }
 
 TEST(AccumulatedSale, SettlesTheItemsEnteredWithEnter) {
@@ -184,6 +189,7 @@ TEST(AccumulatedSale, SettlesTheItemsEnteredWithEnter) {
     EXPECT_EQ(f.display.text(), QStringLiteral("32.8"));
     EXPECT_EQ(f.voice.equaltime2(), QStringLiteral("50j17.2=32.8"));
     EXPECT_TRUE(f.checkout.sale().shp);
+    EXPECT_EQ(f.form.focused, Box::Text2);
     EXPECT_EQ(
         f.files.bytes(QStringLiteral("tovrincalculate.txt")),
         test::gbk(QStringLiteral("2018-5-12 9:05:07\t折扣：   \t1.8\t实收金额：  \t50\t商品价格累计：  \t19\t"
@@ -225,6 +231,7 @@ TEST(AccumulatedSale, NoOrTooLittleShowsTheListAgainAndKeepsTheSale) {
     EXPECT_EQ(f.display.text(), listed);
     EXPECT_FALSE(f.checkout.sale().shp);
     EXPECT_TRUE(f.files.bytes(QStringLiteral("tovrincalculate.txt")).isEmpty());
+    EXPECT_FALSE(f.form.focused);
 
     f.form.setText(Box::Text1, QStringLiteral("10"));
     f.prompts.answer({true});

@@ -80,6 +80,8 @@ TEST(ItemEntry, RefusedEnterKeepsTheBoxAndTheTotals) {
         EXPECT_FALSE(f.checkout.Text2_KeyPress(13));
         EXPECT_EQ(f.prompts.texts(), QStringList{c.message});
         EXPECT_EQ(f.form.text(Box::Text2), QString::fromLatin1(c.price));
+        // Selected, so that the next scan replaces it.
+        EXPECT_EQ(f.form.selected, std::set<Box>{Box::Text2});
         EXPECT_EQ(f.checkout.sale().shpleiji, 1);
         EXPECT_EQ(f.checkout.sale().shpjg, 10);
     }
@@ -123,6 +125,7 @@ TEST(ItemEntry, HugeValuesMeetTheRefusalsInTheirOrder) {
         EXPECT_EQ(f.checkout.sale().shpleiji, c.accepted ? 1 : 0);
         EXPECT_EQ(f.checkout.sale().shp, !c.accepted);
         EXPECT_EQ(f.form.text(Box::Text2), c.accepted ? QString() : QString::fromLatin1(c.price));
+        EXPECT_EQ(f.form.selected.count(Box::Text2), c.accepted ? 0u : 1u);
         EXPECT_EQ(f.files.bytes(kItemFile).isEmpty(), !c.accepted);
     }
 }
@@ -134,6 +137,7 @@ TEST(ItemEntry, NegativePriceRefusedAddsNothing) {
     EXPECT_FALSE(f.enter(QStringLiteral("-4")));
     EXPECT_EQ(f.checkout.sale().shpjg, 10);
     EXPECT_EQ(f.form.text(Box::Text2), QStringLiteral("-4"));
+    EXPECT_EQ(f.form.selected, std::set<Box>{Box::Text2});
 }
 
 TEST(ItemEntry, FirstKeyAfterASaleStartsANewOne) {
@@ -159,6 +163,7 @@ TEST(ItemEntry, KeysWhileAccumulatingChangeNothing) {
     EXPECT_FALSE(f.checkout.Text2_KeyPress('7'));
     EXPECT_EQ(f.display.text(), shown);
     EXPECT_EQ(f.checkout.sale().shpjg, 10);
+    EXPECT_TRUE(f.form.selected.empty());
 }
 
 TEST(ItemEntry, UnwritableItemFileAddsNothing) {
@@ -172,6 +177,7 @@ TEST(ItemEntry, UnwritableItemFileAddsNothing) {
     EXPECT_TRUE(f.prompts.shown[0].text.startsWith(QStringLiteral("无法写入 ")));
     EXPECT_EQ(f.checkout.sale().shpleiji, 1);
     EXPECT_EQ(f.checkout.sale().shpjg, 10);
+    EXPECT_EQ(f.form.selected, std::set<Box>{Box::Text2});
 }
 
 const QString kTable = QStringLiteral(

@@ -59,6 +59,11 @@ TEST(SaleLimits, AnUnwritableItemFileIsReportedOncePerSale) {
     f.files.failing.insert(QStringLiteral("tovrincomm.txt"));
     for (QChar c : QStringLiteral("35.5")) EXPECT_FALSE(f.checkout.Text2_KeyPress(c.unicode()));
     EXPECT_EQ(f.prompts.shown.size(), 1u);
+    EXPECT_TRUE(f.form.selected.empty());
+    // Enter takes no item then, and leaves the price selected.
+    EXPECT_FALSE(f.checkout.Text2_KeyPress(13));
+    EXPECT_EQ(f.prompts.shown.size(), 1u);
+    EXPECT_EQ(f.form.selected, std::set<Box>{Box::Text2});
     // A finished one-item sale starts the next one: one more box.
     f.form.set(QStringLiteral("100"), QStringLiteral("35.5"), QStringLiteral("100"), QStringLiteral("1"));
     f.prompts.answer({true});

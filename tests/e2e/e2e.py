@@ -51,6 +51,7 @@ def one_item_sale(till, received="100", price="35.5"):
     till.fill("Text2", price)
     till.press("Command1(0)")
     till.answer(TITLE, "y", shot="one-item-confirmation")
+    till.focus = "Text2"  # a finished sale gives the price box the keyboard
 
 
 ONE_ITEM_LINE = sale_line("100", "35.5", "1", "64.5")
@@ -90,6 +91,7 @@ def scenario_three_items(display, install):
         till.fill("Text1", "20")
         till.press("Command1(0)")
         till.answer(TITLE, "y")
+        till.focus = "Text2"  # a finished sale gives the price box the keyboard
         time.sleep(0.5)
         display.screenshot("three-items-change")
         expect_file(till, "tovrincalculate.txt", sale_line("20", "10", "5", "10", one_item=False))
@@ -182,6 +184,7 @@ def scenario_barcode_sale(display, install, data):
         till.fill("Text1", "10")
         till.press("Command1(0)")
         till.answer(TITLE, "y")
+        till.focus = "Text2"  # a finished sale gives the price box the keyboard
         time.sleep(0.3)
         expect_file(till, "tovrincalculate.txt", sale_line("10", "3.5", "1", "6.5", one_item=False))
         expect_file(till, "tovrinback.txt", block("3.5", "1", "0", "3.5", "1", item))
@@ -219,6 +222,7 @@ def scenario_scanner_keypad_enter(display, install):
         till.fill("Text1", "10")
         till.press("Command1(0)")
         till.answer(TITLE, "y")
+        till.focus = "Text2"  # a finished sale gives the price box the keyboard
         time.sleep(0.3)
         expect_file(till, "tovrincalculate.txt", sale_line("10", "3.5", "1", "6.5", one_item=False))
 
@@ -232,6 +236,144 @@ def scenario_scanner_keypad_enter(display, install):
         expect_file(till, "tovrincomm.txt", b"")
         till.no_box(APP_TITLE)
 
+
+
+# --- keys and focus at the counter ------------------------------------------
+# These wait on what the program shows or writes: a window that has the
+# keyboard, a file with the expected bytes, the selection on the screen.
+
+SPRITE_ITEM = ("商品:  雪碧" + " " * 36 + T + "   折扣：   " + T + "0" + T + "商品总价格：  " + T + "3" + T +
+               "  商品 数量：  " + T + "1" + T + "  商品 条码：  " + T + "6900000000007" + T + CRLF + CRLF)
+
+
+def wait_for(what, test, timeout=30):
+    end = time.monotonic() + timeout
+    while True:
+        found = test()
+        if found:
+            return found
+        if time.monotonic() > end:
+            raise AssertionError("timed out waiting for " + what)
+        time.sleep(0.05)
+
+
+def active_window(display):
+    return display.xdotool("getactivewindow", check=False).stdout.strip()
+
+
+def keyboard_in(till, window, what):
+    """Waits until the window has the keyboard, so that keys reach it."""
+    wait_for(what + " to have the keyboard", lambda: active_window(till.display) == window)
+
+
+def box(till, title):
+    """Waits for a box with the title and for the keyboard in it."""
+    found = till.wait_window(title, timeout=30)
+    keyboard_in(till, found, "the box %r" % title)
+    return found
+
+
+def press_keys(till, *names):
+    for name in names:
+        till.display.xdotool("key", "--clearmodifiers", name)
+
+
+def scan(till, barcode, enter="KP_Enter"):
+    """A scanner: the digits, then Enter, as fast as X takes them."""
+    till.display.xdotool("type", "--delay", "5", "--", barcode)
+    press_keys(till, enter)
+
+
+def wait_file(till, name, expected):
+    last = []
+
+    def same():
+        last[:] = [normalised(till.file(name))]
+        return last[0] == expected
+
+    try:
+        wait_for(name, same)
+    except AssertionError:
+        raise AssertionError("%s differs:\n  expected %r\n  actual   %r" % (name, expected, last[0]))
+
+
+def screen(display):
+    """The screen's width, height and pixels (red, green, blue bytes, row
+    after row), read from a binary PPM of it."""
+    data = subprocess.run(["import", "-window", "root", "-depth", "8", "ppm:-"], env=display.env,
+                          capture_output=True, check=True).stdout
+    fields, at = [], 0
+    while len(fields) < 4:  # P6, width, height, maximum, each after blanks
+        while data[at:at + 1].isspace():
+            at += 1
+        end = at
+        while not data[end:end + 1].isspace():
+            end += 1
+        fields.append(data[at:end])
+        at = end
+    width, height = int(fields[1]), int(fields[2])
+    pixels = data[at + 1:]
+    return width, height, pixels
+
+
+# The selection colour of Qt's own style on a desktop without a theme.
+SELECTION_COLOUR = (48, 140, 198)
+
+
+def selection_shown(display, least=2000):
+    """True when a block of the selection colour shows: the selected text
+    of a box (its frame alone, also drawn in that colour, is far smaller)."""
+    width, height, pixels = screen(display)
+    if len(pixels) != width * height * 3:
+        return False
+    return pixels.count(bytes(SELECTION_COLOUR)) >= least
+
+
+def scenario_scans_after_a_refused_scan(display, install):
+    """A scanner at the counter: a refused scan stays selected and the next
+    scan replaces it; Tab, Return finish the sale (Esc and Alt+F4 do not
+    answer its question); the next customer's scan lands in the price box."""
+    folder = program_folder(install)
+    with open(os.path.join(folder, "collector.txt"), "wb") as f:
+        f.write(gbk(T + T.join(["条码", "商品名称", "规格", "单位", "销售价"]) + CRLF +
+                    T + T.join(["6901234567890", "可口可乐", "330ml", "罐", "3.5"]) + CRLF +
+                    T + T.join(["6900000000007", "雪碧", "330ml", "罐", "3"]) + CRLF))
+    with Till(display, folder) as till:
+        keyboard_in(till, till.window, "the window")
+        till.fill("Text1", "20")
+        till.press("Command3")  # barcode settlement
+        till.go("Text2")
+        scan(till, "6900000000014")  # not in the table
+        box(till, TITLE)  # 没有此商品条形码！
+        press_keys(till, "Return")
+        box(till, APP_TITLE)  # 没有该商品条码对应价格！
+        press_keys(till, "Return")
+        keyboard_in(till, till.window, "the window")
+        wait_for("the refused barcode to show selected", lambda: selection_shown(display))
+        display.screenshot("refused-scan-selected")
+
+        scan(till, "6901234567890")
+        wait_file(till, "tovrincomm.txt", gbk(COLA_ITEM))
+        scan(till, "6900000000007", enter="Return")
+        wait_file(till, "tovrincomm.txt", gbk(COLA_ITEM + SPRITE_ITEM))
+
+        press_keys(till, "Tab", "Return")  # 找零
+        box(till, TITLE)
+        display.screenshot("change-confirmation")
+        press_keys(till, "Escape", "alt+F4", "Return")
+        wait_file(till, "tovrincalculate.txt", sale_line("20", "6.5", "2", "13.5", one_item=False))
+        wait_file(till, "tovrinback.txt", block("6.5", "2", "0", "6.5", "2", COLA_ITEM + SPRITE_ITEM))
+        till.wait_gone(TITLE, timeout=30)
+
+        # The keyboard is back in the price box: the next customer's scan
+        # starts the next sale there.
+        keyboard_in(till, till.window, "the window")
+        till.focus = "Text2"
+        scan(till, "6901234567890")
+        wait_file(till, "tovrincomm.txt", gbk(COLA_ITEM))
+        display.screenshot("next-customer-scanned")
+        till.no_box(APP_TITLE)
+        assert till.running()
 
 
 def scenario_large_import(display, install, data):
@@ -311,7 +453,7 @@ PROGRESS_TITLE = "导入条码价格表"
 
 SCENARIOS = [scenario_one_item, scenario_three_items, scenario_exit_and_restart, scenario_reports,
              scenario_barcode_sale, scenario_scanner_keypad_enter, scenario_large_import,
-             scenario_reports_over_lf_journals]
+             scenario_reports_over_lf_journals, scenario_scans_after_a_refused_scan]
 
 
 def main():

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <deque>
 #include <map>
+#include <optional>
 #include <ostream>
 #include <set>
 
@@ -103,12 +104,18 @@ class FakeForm : public FormControls {
 public:
     FakeForm();
     QString text(Box box) const override { return texts.at(box); }
-    void setText(Box box, const QString& text) override { texts[box] = text; }
+    // A new text is not selected.
+    void setText(Box box, const QString& text) override {
+        texts[box] = text;
+        selected.erase(box);
+    }
     QString caption() const override { return windowCaption; }
     void setCaption(const QString& caption) override { windowCaption = caption; }
     QString command3Caption() const override { return command3; }
     void setCommand3Caption(const QString& caption) override { command3 = caption; }
     void setText2FontSize(double points) override { text2FontSize = points; }
+    void focusBox(Box box) override { focused = box; }
+    void selectBoxText(Box box) override { selected.insert(box); }
 
     void set(const QString& t1, const QString& t2, const QString& t3, const QString& t4);
 
@@ -116,6 +123,8 @@ public:
     QString windowCaption = QStringLiteral("Tovrin找零");
     QString command3 = QStringLiteral("价格结算");
     double text2FontSize = 36;
+    std::optional<Box> focused;  // the box last given the focus
+    std::set<Box> selected;      // boxes whose whole text is selected
 };
 
 // Real GBK files in a fresh folder; paths named in `failing` refuse writes

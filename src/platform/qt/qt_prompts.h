@@ -7,7 +7,8 @@ class QWidget;
 namespace tovrin {
 
 // Message boxes without an icon and with Chinese buttons: "确定", "是(Y)" and
-// "否(N)", Y and N working as keys, Yes the default.
+// "否(N)", Y and N working as keys, Yes the default. An OK box also closes
+// with Esc or its close button; a question only closes with an answer.
 class QtPrompts : public Prompts {
 public:
     explicit QtPrompts(QWidget* parent = nullptr) : parent_(parent) {}
