@@ -13,6 +13,7 @@ pkgs=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   python3-xlwt  # the import benchmark writes its .xls workbook with it
   python3-gi  # GLib's launcher: the package test starts the program through its desktop entry
+  desktop-file-utils appstream  # the package test validates the desktop entry and the AppStream file
   pulseaudio pulseaudio-utils  # the sound test records a private null sink
 )
 if [ "${1:-}" = "--assets" ]; then

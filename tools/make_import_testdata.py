@@ -2,8 +2,9 @@
 """Writes the workbooks the import tests read, into tests/data/import/.
 
 goods.xls and goods.xlsx hold the same three worksheets (a chart sheet in the
-.xlsx is skipped), so both import into the same collector.txt. The files under
-bad/ are damaged or hostile on purpose.
+.xlsx is skipped), so both import into the same collector.txt. troubles.xls
+holds rows of every kind a scan at the counter cannot sell from, clean.xls
+none. The files under bad/ are damaged or hostile on purpose.
 
 Needs python3-xlwt (Debian package). Run from anywhere:
     /usr/bin/python3 tools/make_import_testdata.py
@@ -264,6 +265,52 @@ def small_xlsx(path, sheet_body, shared=None, workbook_extra=''):
 
 
 # ---------------------------------------------------------------------------
+# troubles.xls and clean.xls: the check after an import.
+
+def goods_sheet(book, name, rows):
+    """A sheet with the template's titles in row 1 and the given rows
+    (barcode, name, price; None leaves a cell empty) from row 2 on."""
+    s = book.add_sheet(name)
+    for col, title in enumerate(TITLES[:11]):
+        s.write(0, col, title)
+    for r, row in enumerate(rows, start=1):
+        for col, value in zip((0, 1, 4), row):
+            if value is not None:
+                s.write(r, col, value)
+
+
+def troubles_xls(path):
+    book = xlwt.Workbook(encoding='utf-8')
+    goods_sheet(book, u'饮料', [
+        (6901234567890, u'可口可乐', 3.5),
+        (u'6901234567890', u'可口可乐 又一行', 3.5),  # the same barcode again
+        (u'6920152400012', u'农夫山泉', None),  # no price
+        (u'6920152400029', u'雪碧', u'两元'),  # a price that is not a number
+        (None, u'散装糖果', 12),  # a price without a barcode
+        (u'6920152400036', u'退货测试', -2.5),  # a negative price
+        (u'690123', u'短条码', 1),  # the beginning of another barcode
+    ])
+    goods_sheet(book, u'日用品', [
+        (u'6900000000017', u'毛巾', 15),
+        (u'6900000000024', u'牙刷', 8),
+        (u'AB-12', u'字母条码', 5),  # letters: the price box takes numbers only
+        (u'6900000000031', u'洗衣粉', -1),
+    ])
+    book.save(path)
+
+
+def clean_xls(path):
+    book = xlwt.Workbook(encoding='utf-8')
+    goods_sheet(book, u'饮料', [
+        (6901234567890, u'可口可乐', 3.5),
+        (u'6920152400012', u'农夫山泉', 2),
+        (None, u'以下是日用品', None),  # a heading without barcode or price
+        (u'6900000000017', u'毛巾', 15),
+    ])
+    book.save(path)
+
+
+# ---------------------------------------------------------------------------
 # Special cases read by the reader tests.
 
 def biff5(path):
@@ -400,6 +447,8 @@ def main():
     goods_xlsx(os.path.join(OUT, 'goods.xlsx'))
     biff5(os.path.join(OUT, 'biff5.xls'))
     escapes_xlsx(os.path.join(OUT, 'escapes.xlsx'))
+    troubles_xls(os.path.join(OUT, 'troubles.xls'))
+    clean_xls(os.path.join(OUT, 'clean.xls'))
     bad_files(good_xls, stream)
 
 

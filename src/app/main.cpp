@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "app/form1.h"
+#include "app/handover.h"
 #include "app/till_lock.h"
 #include "checkout/sale_journal.h"
 #include "platform/clock.h"
@@ -29,9 +30,14 @@ int run(int argc, char* argv[]) {
     const QString folder = QCoreApplication::applicationDirPath();
     tovrin::TillLock lock(folder);
     if (!lock.acquire()) {
-        tovrin::QtPrompts(nullptr).ok(tovrin::TillLock::kAlreadyRunning, tovrin::kBoxTitle);
+        // The running till brings its window forward; the cashier is told
+        // only when it cannot be reached.
+        if (!tovrin::Handover::toRunning(folder)) {
+            tovrin::QtPrompts(nullptr).ok(tovrin::TillLock::kAlreadyRunning, tovrin::kBoxTitle);
+        }
         return 0;
     }
+    tovrin::Handover handover(folder);
 
     // A sale that a stopped run left half written is completed first.
     tovrin::GbkTextFiles files;
@@ -61,6 +67,7 @@ int run(int argc, char* argv[]) {
     services.progress = &progress;
     services.folder = folder;
     tovrin::Form1 window(services);
+    handover.setWindow(&window);
     prompts.setParent(&window);
     chooser.setParent(&window);
     progress.setParent(&window);

@@ -3,18 +3,22 @@
 # folder was unpacked or copied to; the desktop entry beside it runs this.
 dir=$(dirname "$(readlink -f "$0")")
 
-# A desktop entry names its icon by a full path only, so the entry beside the
-# program is pointed at this folder's icon whenever the folder has moved.
-entry="$dir/tovrin.desktop"
-icon="Icon=$dir/tovrin.png"
-if [ -w "$entry" ] && [ -w "$dir" ] && ! grep -qxF "$icon" "$entry"; then
-    tmp="$entry.$$"
-    while IFS= read -r line || [ -n "$line" ]; do
-        case $line in
-            Icon=*) printf '%s\n' "$icon" ;;
-            *) printf '%s\n' "$line" ;;
-        esac
-    done <"$entry" >"$tmp" && mv -f "$tmp" "$entry" || rm -f "$tmp"
+# The desktop entry names its icon "tovrin", which the desktop looks up in
+# the user's icon theme: the icon of this folder is put there, so that the
+# launcher, the menu and the task bar show it from the first start on.
+data=${XDG_DATA_HOME:-${HOME:+$HOME/.local/share}}
+if [ -n "$data" ] && [ -f "$dir/tovrin.png" ]; then
+    theme="$data/icons/hicolor"
+    icons="$theme/256x256/apps"
+    if ! cmp -s "$dir/tovrin.png" "$icons/tovrin.png"; then
+        tmp="$icons/.tovrin.png.$$"
+        if mkdir -p "$icons" 2>/dev/null && cp -f "$dir/tovrin.png" "$tmp" 2>/dev/null &&
+            mv -f "$tmp" "$icons/tovrin.png"; then
+            touch "$theme"  # icon caches look again
+        else
+            rm -f "$tmp"
+        fi
+    fi
 fi
 
 exec "$dir/tovrin" "$@"

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "barcode/lookup.h"
+#include "barcode/table_check.h"
 #include "platform/folder.h"
 #include "platform/memory.h"
 
@@ -29,16 +30,20 @@ QStringView trimBlanks(QStringView text) {
 // always kept, so an empty sheet gives one line of eleven TABs.
 class TableWriter : public SheetRows {
 public:
+    static constexpr int kBarcodeColumn = 0;  // A
+    static constexpr int kPriceColumn = 4;    // E
     // Rows are told to `progress` every so often; it can stop the writing.
     static constexpr qint64 kRowsPerReport = 512;
 
-    TableWriter(Replacement& out, const NumberFormat& numbers, const Clock& clock, Progress& progress)
-        : out_(out), numbers_(numbers), clock_(clock), progress_(progress) {}
+    TableWriter(Replacement& out, const NumberFormat& numbers, const Clock& clock, Progress& progress,
+                TableCheck& check)
+        : out_(out), numbers_(numbers), clock_(clock), progress_(progress), check_(check) {}
 
     const QString& error() const { return error_; }
     bool cancelled() const { return cancelled_; }
 
-    bool beginSheet(const QString&) override {
+    bool beginSheet(const QString& name) override {
+        check_.beginSheet(name);
         lastRow_ = 0;
         kept_ = out_.size();
         return true;
@@ -54,11 +59,18 @@ public:
             if (!write(lastRow_ + 1, blankLine(), false)) return false;
         }
         line_.clear();
+        QString barcode, price;
         for (int c = 0; c < BarcodeImport::kColumns; ++c) {
             line_ += QLatin1Char('\t');
-            if (size_t(c) < cells.size()) line_ += trimBlanks(cellText(cells[size_t(c)], numbers_, clock_));
+            if (size_t(c) >= cells.size()) continue;
+            const QString text = cellText(cells[size_t(c)], numbers_, clock_);
+            const QStringView trimmed = trimBlanks(text);
+            line_ += trimmed;
+            if (c == kBarcodeColumn) barcode = trimmed.toString();
+            if (c == kPriceColumn) price = trimmed.toString();
         }
         line_ += QStringLiteral("\r\n");
+        check_.row(number, barcode, price);
         const bool columnA = !cells.empty() && cells[0].hasContent();
         return write(number, line_, columnA);
     }
@@ -92,6 +104,7 @@ private:
     const NumberFormat& numbers_;
     const Clock& clock_;
     Progress& progress_;
+    TableCheck& check_;
     qint64 rows_ = 0;  // rows handed in, of all sheets
     bool cancelled_ = false;
     QString line_;
@@ -134,7 +147,9 @@ QString BarcodeImport::confirmationText() const {
 
 void BarcodeImport::Command2_Click() {
     if (!prompts_.yesNo(confirmationText(), kBoxTitle)) return;
-    if (qqrs() == QLatin1String("ok")) prompts_.ok(kSuccess, kBoxTitle);
+    if (qqrs() != QLatin1String("ok")) return;
+    prompts_.ok(kSuccess, kBoxTitle);
+    if (troubles_) prompts_.ok(*troubles_, kBoxTitle);
 }
 
 void BarcodeImport::refuse(const QString& why) {
@@ -145,6 +160,7 @@ void BarcodeImport::refuse(const QString& why) {
 
 QString BarcodeImport::qqrs() {
     const ReturnFreeMemoryAtEnd release;  // the workbook's buffers are gone by then
+    troubles_.reset();
     const std::optional<QString> chosen = chooser_.openFile(fileFilters());
     if (!chosen) return {};
 
@@ -161,8 +177,9 @@ QString BarcodeImport::qqrs() {
     SpreadsheetReader::Result result;
     bool cancelled = false;
     QString writeError;
+    TableCheck check(numbers_);
     runner_.run(QStringLiteral("正在导入 ") + QFileInfo(*chosen).fileName(), [&](Progress& progress) {
-        TableWriter writer(*out, numbers_, clock_, progress);
+        TableWriter writer(*out, numbers_, clock_, progress, check);
         result = reader_.read(*chosen, kColumns, writer);
         cancelled = writer.cancelled();
         writeError = writer.error();
@@ -184,6 +201,12 @@ QString BarcodeImport::qqrs() {
         return cannotWrite(writeError);
     }
     if (const std::optional<QString> failure = out->commit()) return cannotWrite(*failure);
+
+    // Every barcode is looked up in the new table as a scan would be. A
+    // check that cannot finish tells nothing; the table stays imported.
+    runner_.run(kChecking, [&](Progress& progress) {
+        if (check.run(files_, folder_, progress)) troubles_ = check.summary();
+    });
     return QStringLiteral("ok");
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 #include <vector>
 
 #include "platform/clock.h"
@@ -26,6 +27,8 @@ public:
     static constexpr int kColumns = 11;  // A to K
 
     static inline const QString kCancelled = QStringLiteral("导入已取消。");
+    // What the progress shows while the new table is checked.
+    static inline const QString kChecking = QStringLiteral("正在检查条码价格表");
 
     // The workbook is read through `runner`, which shows how far it got and
     // lets the cashier cancel; without one it is read in place.
@@ -33,14 +36,20 @@ public:
                   const Clock& clock, const NumberFormat& numbers, QString folder,
                   ProgressRunner* runner = nullptr);
 
-    // The button "更新条码价格": the question, the import, the success message.
+    // The button "更新条码价格": the question, the import, the success message
+    // and, when rows of the new table cannot be sold by their scans, a box
+    // that names them.
     void Command2_Click();
 
     // Lets the cashier choose a workbook and replaces the table with its rows.
     // "ok" once the table has been replaced; the empty text when the dialog
     // was cancelled (nothing is shown) or the import failed or was cancelled
-    // (a message says why, and the old table is untouched).
+    // (a message says why, and the old table is untouched). After "ok" the new
+    // table's rows have been looked up (see troubles()).
     QString qqrs();
+    // What the last import's check found, for the owner; nullopt when every
+    // row can be sold or the check could not finish.
+    const std::optional<QString>& troubles() const { return troubles_; }
 
     // The file types of the dialog, the first one preselected.
     static std::vector<FileFilter> fileFilters();
@@ -59,6 +68,7 @@ private:
     QString folder_;
     InPlaceRunner inPlace_;
     ProgressRunner& runner_;
+    std::optional<QString> troubles_;
 };
 
 }  // namespace tovrin

@@ -11,9 +11,6 @@ namespace tovrin {
 
 namespace {
 
-const QString kDuplicate = QStringLiteral("此商品条形码重复或表达错误！");
-const QString kNotFound = QStringLiteral("没有此商品条形码！");
-const QString kNoPrice = QStringLiteral("没有该商品条码对应的价格！");
 
 // GBK: a lead byte followed by a trail byte is one character; every other
 // byte is one character by itself (a lead byte before a byte that cannot
@@ -189,6 +186,8 @@ QString kong2(const QString& text) {
     return out;
 }
 
+QString BarcodeLookup::key(const QString& barcode) { return kong2(upperSameLength(barcode)); }
+
 BarcodeLookup::BarcodeLookup(const TextFiles& files, Prompts& prompts, QString folder)
     : files_(files), prompts_(prompts), folder_(std::move(folder)) {}
 
@@ -199,7 +198,7 @@ QString BarcodeLookup::kuaisu(const QString& barcode) {
 
 std::optional<BarcodeItem> BarcodeLookup::item(const QString& barcode) {
     for (QString& slot : lookupFields) slot.clear();
-    const QString key = kong2(upperSameLength(barcode));
+    const QString key = BarcodeLookup::key(barcode);
     const QString path = folderFile(folder_, kTableFile);
     const std::optional<QString> line = searchesBytes(key) ? findInBytes(path, key) : findInText(path, key);
     if (!line) return std::nullopt;

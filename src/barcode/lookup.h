@@ -24,6 +24,14 @@ struct BarcodeItem {
 class BarcodeLookup {
 public:
     static inline const QString kTableFile = QStringLiteral("collector.txt");
+    // What a refused scan is told.
+    static inline const QString kDuplicate = QStringLiteral("此商品条形码重复或表达错误！");
+    static inline const QString kNotFound = QStringLiteral("没有此商品条形码！");
+    static inline const QString kNoPrice = QStringLiteral("没有该商品条码对应的价格！");
+
+    // The search key of a scanned barcode: upper case, without blanks, CR
+    // and LF.
+    static QString key(const QString& barcode);
 
     BarcodeLookup(const TextFiles& files, Prompts& prompts, QString folder);
 

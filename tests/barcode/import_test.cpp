@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 
+#include "barcode/lookup.h"
 #include "platform/folder.h"
 #include "support/fakes.h"
 #include "support/memory_files.h"
@@ -52,6 +53,8 @@ public:
 };
 
 const QString kTab = QStringLiteral("\t");
+const QString kSuccess =
+    QStringLiteral("  条码价格表已经更新成功，结算商品时，在商品价格框扫描输入条码，即可找零！");
 const QString kBlankLine = QString(11, QLatin1Char('\t')) + QStringLiteral("\r\n");
 
 QString line(const QStringList& cells) {
@@ -157,15 +160,89 @@ TEST_F(BarcodeImportTest, BothFormatsImportIntoTheSameTable) {
         EXPECT_EQ(table(), test::gbk(goodsTable()));
         ASSERT_TRUE(workbook.open(QIODevice::ReadOnly));
         EXPECT_EQ(workbook.readAll(), before) << "the workbook is only read";
-        ASSERT_EQ(prompts.shown.size(), 2u);
+        ASSERT_EQ(prompts.shown.size(), 3u);
         EXPECT_EQ(prompts.shown[1].kind, QStringLiteral("ok"));
-        EXPECT_EQ(
-            prompts.shown[1].text,
-            QStringLiteral("  条码价格表已经更新成功，结算商品时，在商品价格框扫描输入条码，即可找零！"));
+        EXPECT_EQ(prompts.shown[1].text, kSuccess);
         EXPECT_EQ(prompts.shown[1].title, QStringLiteral("Tovrin 找零"));
+        // The barcode with letters cannot be typed into the price box.
+        EXPECT_EQ(prompts.shown[2].text,
+                  QStringLiteral("  条码价格表中有 1 行，扫码结算时会出错。请在表格中改正后重新导入：\r\n"
+                                 "\r\n"
+                                 "  条码不是数字或扫码找不到（例如条码中有字母或空格）：1 行\r\n"
+                                 "      饮料 第 8 行，条码 a-100\r\n"));
         // The new table took the old one's place; nothing else is left behind.
         EXPECT_EQ(folderEntries(), QStringList{QStringLiteral("collector.txt")});
     }
+}
+
+TEST_F(BarcodeImportTest, AfterTheSuccessABoxNamesTheRowsNoScanCanSell) {
+    prompts.answer({true});
+    chooser.answer = data(QStringLiteral("troubles.xls"));
+    import().Command2_Click();
+
+    ASSERT_EQ(prompts.shown.size(), 3u) << prompts.texts().join(u'\n').toStdString();
+    EXPECT_EQ(prompts.shown[1].text, kSuccess);
+    EXPECT_EQ(prompts.shown[2].kind, QStringLiteral("ok"));
+    EXPECT_EQ(prompts.shown[2].title, QStringLiteral("Tovrin 找零"));
+    EXPECT_EQ(prompts.shown[2].text,
+              QStringLiteral("  条码价格表中有 9 行，扫码结算时会出错。请在表格中改正后重新导入：\r\n"
+                             "\r\n"
+                             "  重复的条码（同一条码有两行，或是别的条码、名称、价格中的一段）：3 行\r\n"
+                             "      饮料 第 2 行，条码 6901234567890\r\n"
+                             "      饮料 第 3 行，条码 6901234567890\r\n"
+                             "      饮料 第 8 行，条码 690123\r\n"
+                             "\r\n"
+                             "  没有价格或价格不是数字：2 行\r\n"
+                             "      饮料 第 4 行，条码 6920152400012\r\n"
+                             "      饮料 第 5 行，条码 6920152400029，价格 两元\r\n"
+                             "\r\n"
+                             "  有价格没有条码：1 行\r\n"
+                             "      饮料 第 6 行，价格 12\r\n"
+                             "\r\n"
+                             "  负数价格（扫码时会当作退货）：2 行\r\n"
+                             "      饮料 第 7 行，条码 6920152400036，价格 -2.5\r\n"
+                             "      日用品 第 5 行，条码 6900000000031，价格 -1\r\n"
+                             "\r\n"
+                             "  条码不是数字或扫码找不到（例如条码中有字母或空格）：1 行\r\n"
+                             "      日用品 第 4 行，条码 AB-12\r\n"));
+
+    // Each named scan is refused at the counter as the box says.
+    test::FakePrompts counter;
+    BarcodeLookup lookup(files, counter, files.folder());
+    EXPECT_FALSE(lookup.item(QStringLiteral("6901234567890")));
+    EXPECT_FALSE(lookup.item(QStringLiteral("690123")));
+    EXPECT_FALSE(lookup.item(QStringLiteral("6920152400012")));
+    EXPECT_EQ(counter.texts(),
+              (QStringList{BarcodeLookup::kDuplicate, BarcodeLookup::kDuplicate, BarcodeLookup::kNoPrice}));
+    EXPECT_EQ(lookup.kuaisu(QStringLiteral("6900000000017")), QStringLiteral("15"));
+}
+
+TEST_F(BarcodeImportTest, ACheckCancelledLeavesTheNewTableAndTellsNoMore) {
+    // Cancels the check only.
+    struct CancelChecking : ProgressRunner {
+        void run(const QString& what, const std::function<void(Progress&)>& work) override {
+            struct Told : Progress {
+                bool go = true;
+                bool advance(qint64) override { return go; }
+            } told;
+            told.go = what != BarcodeImport::kChecking;
+            work(told);
+        }
+    } runner;
+    prompts.answer({true});
+    chooser.answer = data(QStringLiteral("troubles.xls"));
+    BarcodeImport(files, prompts, chooser, reader, clock, numbers, files.folder(), &runner).Command2_Click();
+    ASSERT_EQ(prompts.shown.size(), 2u) << prompts.texts().join(u'\n').toStdString();
+    EXPECT_EQ(prompts.shown[1].text, kSuccess);
+    EXPECT_TRUE(decodeGbk(table()).contains(QStringLiteral("\t6920152400036\t退货测试\t")));
+}
+
+TEST_F(BarcodeImportTest, ACleanWorkbookGetsTheSuccessAlone) {
+    prompts.answer({true});
+    chooser.answer = data(QStringLiteral("clean.xls"));
+    import().Command2_Click();
+    ASSERT_EQ(prompts.shown.size(), 2u) << prompts.texts().join(u'\n').toStdString();
+    EXPECT_EQ(prompts.shown[1].text, kSuccess);
 }
 
 TEST_F(BarcodeImportTest, AsksFirstNamingTheTemplateAndOffersBothFileTypes) {

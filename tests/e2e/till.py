@@ -62,14 +62,18 @@ class Display:
 class Till:
     """One run of the program in a program folder."""
 
-    def __init__(self, display, folder):
+    def __init__(self, display, folder, window=True):
+        """Starts the program; with window=False it is not waited for (a
+        start that hands over to a running till opens no window)."""
         self.display = display
         self.folder = folder
         self.focus = "Text1"
         self.process = subprocess.Popen([os.path.join(folder, "tovrin")], cwd=folder, env=display.env,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.window = self.wait_window("Tovrin  找零软件 ")
-        time.sleep(0.8)
+        self.window = None
+        if window:
+            self.window = self.wait_window("Tovrin  找零软件 ")
+            time.sleep(0.8)
 
     def __enter__(self):
         return self

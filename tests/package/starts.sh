@@ -1,8 +1,9 @@
 #!/bin/sh
-# Unpacks the release archive, copies the program folder it holds to another
-# place (a path with a blank and Chinese in it), starts the copy through its
-# desktop entry on a private X server and checks that the copy's own program
-# opens its window on the empty folder.
+# Unpacks the release archive, checks that its desktop entry and AppStream
+# description validate, copies the program folder it holds to another place
+# (a path with a blank and Chinese in it), starts the copy through its desktop
+# entry on a private X server and checks that the copy's own program opens its
+# window on the empty folder and that its icon is found by name from then on.
 #   tests/package/starts.sh build/tovrin-0.1-linux-x86_64.tar.gz
 #   tests/package/starts.sh build     (the archive CPack made there)
 set -eu
@@ -23,17 +24,32 @@ fail() {
 tar -xzf "$archive" -C "$work"
 top=$(basename "$archive" .tar.gz)
 [ -d "$work/$top" ] || fail "the archive does not hold the folder $top"
-for f in tovrin tovrin.sh tovrin.desktop tovrin.png 使用说明.txt 商品条码价格表.xls \
+for f in tovrin tovrin.sh tovrin.desktop tovrin.metainfo.xml tovrin.png 使用说明.txt 商品条码价格表.xls 商品条形码价格表.xls \
     0.wav 1.wav 2.wav 3.wav 4.wav 5.wav 6.wav 7.wav 8.wav 9.wav dot.wav fushu.wav jia.wav jian.wav dengyu.wav; do
     [ -f "$work/$top/$f" ] || fail "$f is missing from the program folder"
 done
 [ -x "$work/$top/tovrin" ] && [ -x "$work/$top/tovrin.sh" ] || fail "the program or its launcher cannot run"
-extra=$(ls -A "$work/$top" | grep -v -e '\.wav$' -e '^tovrin' -e '^使用说明.txt$' -e '^商品条码价格表.xls$' || true)
+extra=$(ls -A "$work/$top" | grep -v -e '\.wav$' -e '^tovrin' -e '^使用说明.txt$' -e '^商品条码价格表.xls$' \
+    -e '^商品条形码价格表.xls$' || true)
 [ -z "$extra" ] || fail "the program folder holds more than it should: $extra"
+# The confirmation of the import and the usage notes name the template
+# differently; both names open the same workbook.
+cmp -s "$work/$top/商品条码价格表.xls" "$work/$top/商品条形码价格表.xls" || fail "the two template workbooks differ"
+
+# The desktop entry and the AppStream description as the desktop tools take them.
+desktop-file-validate "$work/$top/tovrin.desktop" || fail "the desktop entry does not validate"
+appstreamcli validate --no-net "$work/$top/tovrin.metainfo.xml" || fail "the AppStream description does not validate"
+grep -qxF "Icon=tovrin" "$work/$top/tovrin.desktop" || fail "the desktop entry does not name its icon \"tovrin\""
+grep -qxF "Keywords[zh_CN]=收银;找零;条码;价格表;" "$work/$top/tovrin.desktop" ||
+    fail "the desktop entry lacks its Chinese keywords"
 
 copy="$work/复制的 收银台"
 cp -a "$work/$top" "$copy"
+cp "$copy/tovrin.desktop" "$work/entry"
 rm -rf "${work:?}/$top"
+# The user's icon theme, empty before the first start.
+XDG_DATA_HOME="$work/data"
+export XDG_DATA_HOME
 
 # Start through the desktop entry as a desktop does: GLib's launcher, the one
 # file managers use (%k becomes the entry's path), or, where python3-gi is
@@ -65,5 +81,7 @@ kill "$wpid"
 [ "$exe" = "$(readlink -f "$copy/tovrin")" ] || { echo "the window belongs to $exe" >&2; exit 1; }
 EOF
 xvfb-run -a -s '-screen 0 1366x768x24' sh "$work/start.sh" "$copy" || fail "the copied program folder did not start"
-grep -qxF "Icon=$copy/tovrin.png" "$copy/tovrin.desktop" || fail "the desktop entry's icon does not point into its folder"
+cmp -s "$copy/tovrin.png" "$XDG_DATA_HOME/icons/hicolor/256x256/apps/tovrin.png" ||
+    fail "the first start did not put the icon into the user's icon theme"
+cmp -s "$work/entry" "$copy/tovrin.desktop" || fail "the start changed the desktop entry"
 echo "package test: $top unpacks, and a copy of its folder starts its own program"
