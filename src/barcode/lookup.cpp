@@ -11,7 +11,6 @@ namespace tovrin {
 
 namespace {
 
-
 // GBK: a lead byte followed by a trail byte is one character; every other
 // byte is one character by itself (a lead byte before a byte that cannot
 // follow it stands alone), as the decoder has it. The search tells from these
