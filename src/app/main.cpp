@@ -32,6 +32,7 @@ int run(int argc, char* argv[]) {
         tovrin::QtPrompts(nullptr).ok(tovrin::TillLock::kAlreadyRunning, tovrin::kBoxTitle);
         return 0;
     }
+    if (!lock.trouble().isEmpty()) tovrin::QtPrompts(nullptr).ok(lock.trouble(), tovrin::kBoxTitle);
 
     // A sale that a stopped run left half written is completed first.
     tovrin::GbkTextFiles files;

@@ -320,12 +320,12 @@ TEST(SaleJournal, AMalformedIntentFileIsDroppedAndChangesNothing) {
     f.close();
     QFile a(QDir(dir.path()).filePath(kSale)), b(QDir(dir.path()).filePath(kBlock));
     ASSERT_TRUE(a.open(QIODevice::WriteOnly) && b.open(QIODevice::WriteOnly));
-    a.write("xyz");
-    b.write("wxyz");
+    a.write("x\r\n");
+    b.write("wx\r\n");
     a.close();
     b.close();
     EXPECT_EQ(SaleJournal(real, dir.path()).recover(), std::nullopt);
-    EXPECT_EQ(journals(dir.path()), Journals("xyzab\r\n", "wxyzc\r\n"));
+    EXPECT_EQ(journals(dir.path()), Journals("x\r\nab\r\n", "wx\r\nc\r\n"));
 
     // Bytes after the recorded length that are no piece of the record are
     // not cut away; a piece of it is.
@@ -333,12 +333,12 @@ TEST(SaleJournal, AMalformedIntentFileIsDroppedAndChangesNothing) {
     f.write(test::gbk(head + lines + QStringLiteral("abc\r\nend\r\n")));
     f.close();
     ASSERT_TRUE(a.open(QIODevice::WriteOnly) && b.open(QIODevice::WriteOnly));
-    a.write("xyzQ");
-    b.write("wxyzc");
+    a.write("x\r\nQ");
+    b.write("wx\r\nc");
     a.close();
     b.close();
     EXPECT_EQ(SaleJournal(real, dir.path()).recover(), std::nullopt);
-    EXPECT_EQ(journals(dir.path()), Journals("xyzQ", "wxyzc\r\n"));
+    EXPECT_EQ(journals(dir.path()), Journals("x\r\nQ", "wx\r\nc\r\n"));
 }
 
 // Runs the sales in a child that ends at the chosen call; the status.
