@@ -14,6 +14,7 @@ pkgs=(
   python3-xlwt  # the import benchmark writes its .xls workbook with it
   python3-gi  # GLib's launcher: the package test starts the program through its desktop entry
   pulseaudio pulseaudio-utils  # the sound test records a private null sink
+  strace  # the file tests watch the folder being synced
 )
 if [ "${1:-}" = "--assets" ]; then
   pkgs+=(espeak-ng sox python3-xlwt)

@@ -30,7 +30,8 @@ public:
     // kMaxIntentBytes: a larger tovrinsale.txt is no intent file of this till
     // and is left for the owner, unread.
     static constexpr qint64 kMaxItemBytes = qint64(4) << 20;
-    static constexpr qint64 kMaxIntentBytes = kMaxItemBytes + (qint64(64) << 10);
+    static constexpr qint64 kMaxIntentBytes = qint64(5) << 20;
+    static_assert(kMaxIntentBytes - kMaxItemBytes >= (qint64(64) << 10), "room for the sale's own lines");
 
     struct Outcome {
         // The sale is in both journals, or in a whole intent file from which

@@ -6,6 +6,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
+#include <QWindow>
 #include <atomic>
 #include <limits>
 #include <thread>
@@ -62,6 +63,8 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (!isInput(event->type())) return false;
+        // The dialog's own window (its close button, keys sent to it).
+        if (watched == static_cast<QObject*>(dialog_.windowHandle())) return false;
         for (QObject* o = watched; o; o = o->parent()) {
             if (o == &dialog_) return false;
         }
@@ -89,12 +92,11 @@ void QtProgressRunner::run(const QString& what, const std::function<void(Progres
     // 取消, the window's close button and Esc all ask the work to stop. The
     // dialog hides itself on each of them; it is shown again and stays until
     // the work has ended, since the window takes no input before that.
-    auto* button = new QPushButton(QStringLiteral("取消"), &dialog);
-    dialog.setCancelButton(button);
+    QPushButton* button = dialog.findChild<QPushButton*>();
     bool ended = false;
     const auto cancel = [&] {
         progress.cancel();
-        button->setEnabled(false);
+        if (button) button->setEnabled(false);
         dialog.setLabelText(what + QStringLiteral("\n正在取消……"));
         // After the dialog's own hiding, whichever way it was asked.
         QMetaObject::invokeMethod(
