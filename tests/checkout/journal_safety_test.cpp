@@ -617,18 +617,8 @@ TEST(SaleJournal, ASaleAfterALastLineWithoutLineEndStartsALineOfItsOwn) {
         SCOPED_TRACE(at);
         QTemporaryDir dir;
         prepare(dir.path());
-        const pid_t pid = fork();
-        if (pid == 0) {
-            GbkTextFiles real;
-            CrashingFiles crash(real, at, CrashingFiles::When::After);
-            Till till(crash, dir.path());
-            till.sale(0);
-            _exit(0);
-        }
-        int status = 0;
-        waitpid(pid, &status, 0);
-        ASSERT_TRUE(WIFEXITED(status));
-        ASSERT_EQ(WEXITSTATUS(status), CrashingFiles::kCrashed);
+        // The first sale's calls: the intent file, the sale line, the block.
+        ASSERT_EQ(crashedRun(dir.path(), at, CrashingFiles::When::After), CrashingFiles::kCrashed);
         GbkTextFiles real;
         EXPECT_EQ(SaleJournal(real, dir.path()).recover(), std::nullopt);
         EXPECT_EQ(journals(dir.path()), expected);
