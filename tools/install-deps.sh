@@ -15,6 +15,7 @@ pkgs=(
   python3-gi  # GLib's launcher: the package test starts the program through its desktop entry
   desktop-file-utils appstream  # the package test validates the desktop entry and the AppStream file
   pulseaudio pulseaudio-utils  # the sound test records a private null sink
+  strace  # the file tests watch the folder being synced
 )
 if [ "${1:-}" = "--assets" ]; then
   pkgs+=(espeak-ng sox python3-xlwt)

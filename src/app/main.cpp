@@ -37,6 +37,7 @@ int run(int argc, char* argv[]) {
         }
         return 0;
     }
+    if (!lock.trouble().isEmpty()) tovrin::QtPrompts(nullptr).ok(lock.trouble(), tovrin::kBoxTitle);
     tovrin::Handover handover(folder);
 
     // A sale that a stopped run left half written is completed first.

@@ -2,14 +2,40 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QFile>
 #include <cerrno>
 
+#include "platform/datafile.h"
 #include "platform/folder.h"
 
 namespace tovrin {
+
+namespace {
+
+// Opens the lock file for reading, making it when it is missing; a link in
+// its place is not followed (nor made a file elsewhere). -1 with errno set on
+// failure.
+int openLockFile(const QByteArray& name) {
+    constexpr int kRead = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW;
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const int fd = ::open(name.constData(), kRead);
+        if (fd >= 0 || errno != ENOENT) return fd;
+        const int made = ::open(name.constData(), kRead | O_CREAT | O_EXCL, 0666);
+        if (made >= 0 || errno != EEXIST) return made;
+    }
+    return -1;
+}
+
+QString lockReason(int error) {
+    if (error == ELOOP) return notRegularReason(S_IFLNK);
+    if (error == EACCES || error == EPERM) return QStringLiteral("没有权限");
+    return systemReason(error);
+}
+
+}  // namespace
 
 TillLock::TillLock(const QString& folder) : path_(folderFile(folder, kFileName)) {}
 
@@ -17,20 +43,24 @@ TillLock::~TillLock() { release(); }
 
 bool TillLock::acquire() {
     if (fd_ >= 0) return true;
-    const int fd =
-        ::open(QFile::encodeName(path_).constData(), O_RDWR | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
-    if (fd < 0) return true;
-    // A lock on the open file itself: two runs in one process conflict too.
-    int result;
-    while ((result = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+    trouble_.clear();
+    const int fd = openLockFile(QFile::encodeName(path_));
+    int result = -1;
+    if (fd >= 0) {
+        // A lock on the open file itself: two runs in one process conflict too.
+        while ((result = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+        }
     }
     if (result == 0) {
         fd_ = fd;
         return true;
     }
-    const bool taken = errno == EWOULDBLOCK;
-    ::close(fd);
-    return !taken;
+    const int error = errno;
+    if (fd >= 0) ::close(fd);
+    if (fd >= 0 && error == EWOULDBLOCK) return false;
+    trouble_ = QStringLiteral("无法锁定 ") + path_ + QStringLiteral("：") + lockReason(error) +
+               QStringLiteral("\r\n不能保证只有一个 Tovrin 找零 在使用这个文件夹里的账本。");
+    return true;
 }
 
 void TillLock::release() {

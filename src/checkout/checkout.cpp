@@ -55,14 +55,13 @@ QString Checkout::path(const QString& name) const { return folderFile(folder_, n
 
 void Checkout::clickBox(Box box) { form_.setText(box, QString()); }
 
-// The sale goes to both journals as one unit; a sale that could not be
-// written is named with the file and the reason, and is in neither.
+// The sale goes to both journals as one unit, exactly once; what went wrong
+// is named with the file and the reason. True when the sale is done: in both
+// journals, or kept for the next sale or start to complete them.
 bool Checkout::writeSale(const QString& saleLine, const QString& saleBlock) {
-    if (const auto failure = journal_.write(saleLine, saleBlock)) {
-        prompts_.ok(*failure);
-        return false;
-    }
-    return true;
+    const SaleJournal::Outcome outcome = journal_.write(saleLine, saleBlock);
+    if (outcome.message) prompts_.ok(*outcome.message);
+    return outcome.recorded;
 }
 
 bool Checkout::computable(std::initializer_list<double> values) {
@@ -256,6 +255,18 @@ bool Checkout::resetItemFile() {
     return true;
 }
 
+// A sale's items are bounded, so that every sale can be finished and
+// written; the item beyond the bound is refused.
+bool Checkout::tooManyItems(const QString& line) {
+    const TextFiles::Length items = files_.length(path(records::kItemFile));
+    // The line break and the item line's own.
+    if (items.failure || items.bytes + 2 + files_.appendedLength(line) <= SaleJournal::kMaxItemBytes)
+        return false;
+    prompts_.ok(QStringLiteral("此次交易的商品太多（商品记录超过 %1 MB），请先找零结束此次交易。")
+                    .arg(SaleJournal::kMaxItemBytes >> 20));
+    return true;
+}
+
 bool Checkout::Text2_KeyPress(int keyAscii) {
     // While no sale is accumulating every key starts a new one; an item
     // file that cannot be emptied takes no item.
@@ -314,8 +325,9 @@ bool Checkout::acceptItem() {
         item.number = tiaozhen(name, 39);
         item.barcode = goods->barcode;
     }
-    if (const auto failure =
-            files_.append(path(records::kItemFile), records::itemLine(item, sale_.tiaomajiesuan))) {
+    const QString line = records::itemLine(item, sale_.tiaomajiesuan);
+    if (tooManyItems(line)) return false;
+    if (const auto failure = files_.append(path(records::kItemFile), line)) {
         prompts_.ok(QStringLiteral("无法写入 ") + path(records::kItemFile) + QStringLiteral("：") + *failure);
         return false;
     }

@@ -91,6 +91,7 @@ private:
     void showChange(double change, double due);
     void showSaleList();
     bool acceptItem();
+    bool tooManyItems(const QString& line);
     bool resetItemFile();
 
     QString path(const QString& name) const;

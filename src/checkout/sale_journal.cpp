@@ -13,6 +13,11 @@ using records::CRLF;
 const QString kHead = QStringLiteral("tovrin sale");
 const QString kEnd = QStringLiteral("\r\nend\r\n");
 const QString kNotRecorded = QStringLiteral("此次交易没有记录，请重试。");
+const QString kNotCompleted = QStringLiteral("上次未完成的交易没有补全。");
+
+QString readFailure(const QString& path, const QString& reason) {
+    return QStringLiteral("无法读取 ") + path + QStringLiteral("：") + reason;
+}
 
 }  // namespace
 
@@ -68,52 +73,114 @@ std::optional<std::pair<SaleJournal::Entry, SaleJournal::Entry>> SaleJournal::pa
     return std::make_pair(entries[0], entries[1]);
 }
 
-std::optional<QString> SaleJournal::write(const QString& saleLine, const QString& saleBlock) {
-    Entry sale{records::kSaleFile, 0, saleLine};
-    Entry block{records::kBlockFile, 0, saleBlock};
-    for (Entry* e : {&sale, &block}) {
-        const TextFiles::Length length = files_.length(path(e->name));
-        if (length.failure) return writeFailure(path(e->name), *length.failure) + CRLF + kNotRecorded;
-        e->before = length.bytes;
-    }
+std::optional<QString> SaleJournal::readIntent(std::optional<QString>& failure) const {
     const QString intent = path(kIntentFile);
-    if (const auto failure = files_.rewrite(intent, intentText(sale, block))) {
-        dropIntent();
-        return writeFailure(intent, *failure) + CRLF + kNotRecorded;
+    const std::unique_ptr<ByteFile> file = files_.openBytes(intent);
+    switch (file->state()) {
+        case ByteFile::State::Missing:
+            return std::nullopt;
+        case ByteFile::State::Unreadable:
+            failure = readFailure(intent, file->reason()) + CRLF + kNotCompleted;
+            return std::nullopt;
+        case ByteFile::State::Empty:
+            return QString();
+        case ByteFile::State::HasContent:
+            break;
     }
-    if (const auto failure = files_.append(path(sale.name), sale.record)) {
-        dropIntent();
-        return writeFailure(path(sale.name), *failure) + CRLF + kNotRecorded;
+    // Not read at all: no sale of this till makes an intent file that large.
+    if (file->size() > kMaxIntentBytes) {
+        failure =
+            readFailure(
+                intent,
+                QStringLiteral("文件太大（超过 %1 MB），不是未完成的交易。").arg(kMaxIntentBytes >> 20)) +
+            CRLF + QStringLiteral("请店主查看后移走这个文件；在此之前不能记录新的交易。");
+        return std::nullopt;
     }
-    if (const auto failure = files_.append(path(block.name), block.record)) {
-        // The sale line goes again, so that the sale is in neither journal.
-        QString text = writeFailure(path(block.name), *failure) + CRLF;
-        if (const auto undo = files_.truncate(path(sale.name), sale.before)) {
-            // The intent file stays: the next start completes the sale.
-            return text + writeFailure(path(sale.name), *undo) + CRLF + QStringLiteral("此次交易只记入了 ") +
-                   sale.name + QStringLiteral("，下次启动时补全。");
-        }
-        dropIntent();
-        return text + kNotRecorded;
-    }
-    // A left intent file is harmless: both records are whole, so the next
-    // start only removes it.
-    files_.remove(intent);
-    return std::nullopt;
+    return decodeGbk(file->bytes(0, file->size()));
 }
 
-// A sale that failed must not be completed by the next start: an intent
-// file that cannot be removed is emptied instead, which the next start drops.
-void SaleJournal::dropIntent() {
+SaleJournal::Outcome SaleJournal::write(const QString& saleLine, const QString& saleBlock) {
+    // A sale still waiting in the intent file goes to the journals before
+    // this one, which is written only when that is done.
+    if (const auto failure = recover()) return {false, *failure + CRLF + kNotRecorded};
+
+    Entry sale{records::kSaleFile, 0, saleLine, {}};
+    Entry block{records::kBlockFile, 0, saleBlock, {}};
+    for (Entry* e : {&sale, &block}) {
+        const QString file = path(e->name);
+        const TextFiles::Length length = files_.length(file);
+        if (length.failure) return {false, writeFailure(file, *length.failure) + CRLF + kNotRecorded};
+        e->before = length.bytes;
+        e->appended = files_.appendedAt(file, e->before, e->record);
+    }
     const QString intent = path(kIntentFile);
-    if (files_.remove(intent)) files_.rewrite(intent, QString());
+    const QString text = intentText(sale, block);
+    if (files_.appendedLength(text) > kMaxIntentBytes) {
+        return {false, QStringLiteral("此次交易太大（超过 %1 MB），无法记录。").arg(kMaxIntentBytes >> 20) +
+                           CRLF + kNotRecorded};
+    }
+    if (const auto failure = files_.rewrite(intent, text)) {
+        return putBack(writeFailure(intent, *failure), {}, sale, block);
+    }
+    if (const auto failure = files_.append(path(sale.name), sale.record)) {
+        return putBack(writeFailure(path(sale.name), *failure), {&sale}, sale, block);
+    }
+    if (const auto failure = files_.append(path(block.name), block.record)) {
+        return putBack(writeFailure(path(block.name), *failure), {&sale, &block}, sale, block);
+    }
+    // A left intent file is harmless: both records are whole, so the next
+    // sale or start only removes it.
+    files_.remove(intent);
+    return {true, std::nullopt};
+}
+
+// After a failed write: the journals the sale touched go back to their
+// lengths before it and the intent file goes, and the sale is not recorded.
+// When that cannot be done, the whole intent file stays and the sale counts
+// as recorded: the next sale or start completes it.
+SaleJournal::Outcome SaleJournal::putBack(QString text, std::initializer_list<const Entry*> touched,
+                                          const Entry& sale, const Entry& block) {
+    bool back = true;
+    for (const Entry* e : touched) {
+        const QString file = path(e->name);
+        const TextFiles::Length now = files_.length(file);
+        if (!now.failure && now.bytes == e->before) continue;
+        if (const auto undo = now.failure ? now.failure : files_.truncate(file, e->before)) {
+            text += CRLF + writeFailure(file, *undo);
+            back = false;
+        }
+    }
+    if (back) {
+        const bool dropped = !dropIntent().has_value();
+        if (dropped) return {false, text + CRLF + kNotRecorded};
+        // The intent file stays; it counts only when it is this sale's, whole.
+        std::optional<QString> unreadable;
+        const auto left = readIntent(unreadable);
+        const auto pending = left ? parseIntent(*left) : std::nullopt;
+        if (!pending || pending->first.record != sale.record || pending->second.record != block.record ||
+            pending->first.before != sale.before || pending->second.before != block.before) {
+            return {false, text + CRLF + kNotRecorded};
+        }
+    }
+    const TextFiles::Length saleNow = files_.length(path(sale.name));
+    const bool saleLineIn = !saleNow.failure && saleNow.bytes == sale.before + sale.appended.size();
+    return {true, text + CRLF + QStringLiteral("此次交易只记入了 ") + (saleLineIn ? sale.name : kIntentFile) +
+                      QStringLiteral("，下次交易或下次启动时补全。")};
+}
+
+// A sale that failed must not be completed later: an intent file that cannot
+// be removed is emptied instead, which the next completion drops.
+std::optional<QString> SaleJournal::dropIntent() {
+    const QString intent = path(kIntentFile);
+    if (!files_.remove(intent)) return std::nullopt;
+    return files_.rewrite(intent, QString());
 }
 
 std::optional<QString> SaleJournal::complete(const Entry& entry) {
     const QString file = path(entry.name);
     const TextFiles::Length now = files_.length(file);
     if (now.failure) return writeFailure(file, *now.failure);
-    const QByteArray record = files_.appended(entry.record);
+    const QByteArray record = files_.appendedAt(file, entry.before, entry.record);
     const qint64 whole = entry.before + record.size();
     if (now.bytes == whole) return std::nullopt;
     // Longer than the whole record: written after the sale by hand; left as
@@ -131,20 +198,17 @@ std::optional<QString> SaleJournal::complete(const Entry& entry) {
 }
 
 std::optional<QString> SaleJournal::recover() {
-    const QString intent = path(kIntentFile);
-    const TextFiles::Read read = files_.read(intent);
-    if (read.state == TextFiles::State::Missing) return std::nullopt;
-    if (read.state == TextFiles::State::Unreadable) {
-        return QStringLiteral("无法读取 ") + intent + QStringLiteral("：") + read.reason;
-    }
-    if (const auto sale = parseIntent(read.text)) {
+    std::optional<QString> failure;
+    const std::optional<QString> text = readIntent(failure);
+    if (failure) return failure;
+    if (!text) return std::nullopt;
+    if (const auto sale = parseIntent(*text)) {
         for (const Entry* e : {&sale->first, &sale->second}) {
-            if (const auto failure = complete(*e)) {
-                return *failure + CRLF + QStringLiteral("上次未完成的交易没有补全。");
-            }
+            if (const auto failure = complete(*e)) return *failure + CRLF + kNotCompleted;
         }
     }
-    if (const auto failure = files_.remove(intent)) return writeFailure(intent, *failure);
+    const QString intent = path(kIntentFile);
+    if (const auto failure = dropIntent()) return writeFailure(intent, *failure);
     return std::nullopt;
 }
 

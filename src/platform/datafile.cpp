@@ -28,56 +28,53 @@ QString systemReason(int error) {
     }
 }
 
-namespace {
-
-QString notRegular(mode_t mode) {
+QString notRegularReason(mode_t mode) {
     if (S_ISDIR(mode)) return QStringLiteral("这是一个文件夹");
+    if (S_ISLNK(mode)) return QStringLiteral("这是一个符号链接，不会打开它指向的别处的文件");
     return QStringLiteral("这不是普通文件（是管道、设备或其他特殊文件）");
 }
 
-QString tooLarge() { return QStringLiteral("文件太大（超过 %1 MB），无法读取").arg(kMaxDataFileBytes >> 20); }
+namespace {
+
+QString tooLarge(qint64 maxBytes) {
+    return QStringLiteral("文件太大（超过 %1 MB），无法读取").arg(maxBytes >> 20);
+}
 
 }  // namespace
 
-DataFile::DataFile(const QString& path) {
-    const QByteArray name = QFile::encodeName(path);
+DataFile::DataFile(const QString& path) : DataFile(path, kMaxDataFileBytes, Links::Refuse) {}
+
+DataFile::DataFile(const QString& path, qint64 maxBytes, Links links) {
+    if (const auto refused = open(QFile::encodeName(path), maxBytes, links == Links::Follow)) {
+        state_ = State::Refused;
+        reason_ = *refused;
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+std::optional<QString> DataFile::open(const QByteArray& name, qint64 maxBytes, bool follow) {
     struct stat st {};
-    if (::stat(name.constData(), &st) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR) return;
-        state_ = State::Refused;
-        reason_ = QString::fromLocal8Bit(std::strerror(errno));
-        return;
+    if ((follow ? ::stat(name.constData(), &st) : ::lstat(name.constData(), &st)) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
+        return QString::fromLocal8Bit(std::strerror(errno));
     }
-    if (!S_ISREG(st.st_mode)) {
-        state_ = State::Refused;
-        reason_ = notRegular(st.st_mode);
-        return;
-    }
+    if (!S_ISREG(st.st_mode)) return notRegularReason(st.st_mode);
     // The check above and the open below are apart in time: the descriptor
-    // is checked again, and O_NONBLOCK keeps a pipe put in between from
-    // holding the window.
-    fd_ = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    // is checked again, O_NONBLOCK keeps a pipe put in between from holding
+    // the window, and O_NOFOLLOW a link put in between from being followed.
+    fd_ = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | (follow ? 0 : O_NOFOLLOW));
     if (fd_ < 0) {
-        state_ = errno == ENOENT ? State::Missing : State::Refused;
-        if (state_ == State::Refused) reason_ = QString::fromLocal8Bit(std::strerror(errno));
-        return;
+        if (errno == ENOENT) return std::nullopt;
+        if (errno == ELOOP && !follow) return notRegularReason(S_IFLNK);
+        return QString::fromLocal8Bit(std::strerror(errno));
     }
-    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-        reason_ = notRegular(st.st_mode);
-        state_ = State::Refused;
-        ::close(fd_);
-        fd_ = -1;
-        return;
-    }
-    if (st.st_size > kMaxDataFileBytes) {
-        reason_ = tooLarge();
-        state_ = State::Refused;
-        ::close(fd_);
-        fd_ = -1;
-        return;
-    }
+    if (::fstat(fd_, &st) != 0) return QString::fromLocal8Bit(std::strerror(errno));
+    if (!S_ISREG(st.st_mode)) return notRegularReason(st.st_mode);
+    if (st.st_size > maxBytes) return tooLarge(maxBytes);
     size_ = st.st_size;
     state_ = State::Open;
+    return std::nullopt;
 }
 
 DataFile::~DataFile() {

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <QString>
+#include <limits>
+#include <optional>
 
 namespace tovrin {
 
@@ -9,14 +13,24 @@ namespace tovrin {
 // text otherwise.
 QString systemReason(int error);
 
+// Why something that stands in a file's place is not a file to open: a
+// folder, a symbolic link, or a pipe, a device or the like.
+QString notRegularReason(mode_t mode);
+
 // A data file opened for reading. Only a regular file of at most
 // kMaxDataFileBytes is opened, and opening never waits: a pipe, a device or
-// a folder in a data file's place is refused with a reason.
+// a folder in a data file's place is refused with a reason, and so is a
+// symbolic link (a data file is the folder's own, never a file elsewhere).
 class DataFile {
 public:
     enum class State { Missing, Refused, Open };
+    enum class Links { Refuse, Follow };
+    static constexpr qint64 kAnySize = std::numeric_limits<qint64>::max();
 
     explicit DataFile(const QString& path);
+    // A file the cashier chose (a workbook): a link is followed, and the
+    // size is checked by the caller's own bounds.
+    DataFile(const QString& path, qint64 maxBytes, Links links);
     ~DataFile();
     DataFile(const DataFile&) = delete;
     DataFile& operator=(const DataFile&) = delete;
@@ -33,6 +47,9 @@ public:
     qint64 readSome(char* into, qint64 length);
 
 private:
+    // Opens the file; the reason when it is refused.
+    std::optional<QString> open(const QByteArray& name, qint64 maxBytes, bool follow);
+
     State state_ = State::Missing;
     QString reason_;
     qint64 size_ = 0;

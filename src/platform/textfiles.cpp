@@ -9,8 +9,19 @@ namespace {
 const QString kUnsupported = QStringLiteral("不支持此操作");
 }  // namespace
 
+QByteArray lineBreakAfter(QByteArrayView lastByte) {
+    if (lastByte.isEmpty() || lastByte.back() == '\n') return {};
+    if (lastByte.back() == '\r') return QByteArrayLiteral("\n");
+    return QByteArrayLiteral("\r\n");
+}
+
 QByteArray TextFiles::appended(const QString& record) const {
     return encodeGbk(record + QStringLiteral("\r\n"));
+}
+
+QByteArray TextFiles::appendedAt(const QString& path, qint64 at, const QString& record) const {
+    const QByteArray last = at > 0 ? bytes(path, at - 1, at) : QByteArray();
+    return lineBreakAfter(last) + appended(record);
 }
 
 QByteArray TextFiles::bytes(const QString& /*path*/, qint64 /*from*/, qint64 /*to*/) const { return {}; }

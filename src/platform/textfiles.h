@@ -16,6 +16,12 @@ namespace tovrin {
 // it is refused with a message rather than read half or not at all.
 inline constexpr qint64 kMaxDataFileBytes = qint64(1) << 30;
 
+// What an append writes before a record so that the record starts a line of
+// its own, given the last byte of the file (none for an empty file): nothing
+// after LF, LF after a lone CR, CR LF after anything else. The last line of
+// the file stays whole either way.
+QByteArray lineBreakAfter(QByteArrayView lastByte);
+
 // The new content of a file, written in GBK beside it; the file takes it only
 // at commit(), and keeps its old content when the replacement is dropped
 // uncommitted.
@@ -55,16 +61,21 @@ public:
 
     // Reads the whole file and tells missing, empty and filled apart.
     virtual Read read(const QString& path) const = 0;
-    // Appends one record followed by CR LF and puts it on the disk. The file
-    // then holds the whole record or, on failure, nothing of it. Returns the
-    // reason on failure.
+    // Appends one record followed by CR LF and puts it on the disk; a file
+    // whose last line has no line end gets one first (lineBreakAfter). The
+    // file then holds the whole record or, on failure, nothing of it.
+    // Returns the reason on failure.
     virtual std::optional<QString> append(const QString& path, const QString& record) = 0;
     // Creates or empties the file and writes the content (which may be empty).
     virtual std::optional<QString> rewrite(const QString& path, const QString& content) = 0;
 
-    // The bytes append() adds for the record (CR LF included).
+    // The bytes append() adds for the record (CR LF included), leaving out
+    // the line break that a file without a last line end gets first.
     virtual QByteArray appended(const QString& record) const;
     qint64 appendedLength(const QString& record) const { return appended(record).size(); }
+    // The bytes append() adds for the record to the file when it is `at`
+    // bytes long: the line break the file needs there, then the record.
+    QByteArray appendedAt(const QString& path, qint64 at, const QString& record) const;
     // The bytes of the file from `from` up to `to` (excluded), clipped to
     // the file; empty when it cannot be read.
     virtual QByteArray bytes(const QString& path, qint64 from, qint64 to) const;

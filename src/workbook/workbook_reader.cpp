@@ -1,16 +1,25 @@
 #include "workbook/workbook_reader.h"
 
+#include <unistd.h>
+
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
+
+#include "platform/datafile.h"
 
 namespace tovrin {
 
 SpreadsheetReader::Result WorkbookReader::read(const QString& path, int columns, SheetRows& rows) {
     const QFileInfo info(path);
-    if (!info.exists()) return Result::failed(QStringLiteral("文件不存在"));
-    if (info.isDir()) return Result::failed(QStringLiteral("这是一个文件夹"));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // Only a regular file is opened, and opening never waits: a pipe or a
+    // device chosen in its place is refused at once. The readers check the
+    // size against their own bounds.
+    DataFile data(path, DataFile::kAnySize, DataFile::Links::Follow);
+    if (data.state() == DataFile::State::Missing) return Result::failed(QStringLiteral("文件不存在"));
+    if (data.state() == DataFile::State::Refused) return Result::failed(data.reason());
+    QFile file;
+    if (!file.open(data.release(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
         return Result::failed(QStringLiteral("无法打开文件（%1）").arg(file.errorString()));
 
     const QByteArray head = file.peek(OdsReader::kHeadBytes);
@@ -21,8 +30,18 @@ SpreadsheetReader::Result WorkbookReader::read(const QString& path, int columns,
         return ods_.read(file, columns, rows);
     }
     if (zip) {
-        file.close();
-        return xlsx_.read([&path] { return std::make_unique<QFile>(path); }, columns, rows);
+        // The package is read from the file checked above, from its start.
+        return xlsx_.read(
+            [&file]() -> std::unique_ptr<QIODevice> {
+                auto device = std::make_unique<QFile>();
+                const int fd = ::dup(file.handle());
+                if (fd >= 0 && ::lseek(fd, 0, SEEK_SET) == 0 &&
+                    device->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+                    return device;
+                if (fd >= 0) ::close(fd);
+                return std::make_unique<QBuffer>();
+            },
+            columns, rows);
     }
     if (head.startsWith(QByteArray::fromHex("D0CF11E0A1B11AE1"))) {
         if (file.size() > kMaxXlsBytes) {

@@ -8,9 +8,11 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <csignal>
+#include <functional>
 
 namespace tovrin {
 namespace {
@@ -125,14 +127,114 @@ TEST(TillLock, AKilledRunLeavesNoLock) {
     }
 }
 
-TEST(TillLock, AFolderWithoutRoomForTheLockStillRuns) {
+// Whatever stands in the lock file's place and can be read still locks: a
+// folder, a read-only file, another user's file. Nothing is written to it.
+TEST(TillLock, AnyReadableLockFileStillLocks) {
+    struct Case {
+        const char* name;
+        std::function<bool(const QString& lock)> make;  // false: cannot be made here
+    };
+    const Case cases[] = {
+        {"a folder", [](const QString& lock) { return QDir().mkdir(lock); }},
+        {"a read-only file",
+         [](const QString& lock) {
+             QFile f(lock);
+             return f.open(QIODevice::WriteOnly) &&
+                    f.setPermissions(QFileDevice::ReadOwner | QFileDevice::ReadOther);
+         }},
+        {"an empty file of an earlier run",
+         [](const QString& lock) {
+             QFile f(lock);
+             return f.open(QIODevice::WriteOnly);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir folder;
+        const QString lock = folder.filePath(QStringLiteral("tovrin.lock"));
+        ASSERT_TRUE(c.make(lock));
+        const QFileInfo before(lock);
+        TillLock first(folder.path());
+        TillLock second(folder.path());
+        ASSERT_TRUE(first.acquire());
+        EXPECT_EQ(first.trouble(), QString());
+        EXPECT_FALSE(second.acquire());
+        EXPECT_EQ(second.trouble(), QString());
+        first.release();
+        EXPECT_TRUE(second.acquire());
+        EXPECT_EQ(QFileInfo(lock).size(), before.size());
+        EXPECT_EQ(QFileInfo(lock).isDir(), before.isDir());
+    }
+}
+
+// Takes the lock in a child that runs as another user (nobody); '1' taken,
+// '0' held elsewhere, 't' could not be had, 'x' the child could not start so.
+char acquireAsNobody(const QString& folder) {
+    int answer[2];
+    if (pipe(answer) != 0) return 'x';
+    const pid_t child = fork();
+    if (child == 0) {
+        close(answer[0]);
+        char result = 'x';
+        if (setgid(65534) == 0 && setuid(65534) == 0) {
+            TillLock lock(folder);
+            const bool mayRun = lock.acquire();
+            result = !mayRun ? '0' : lock.trouble().isEmpty() ? '1' : 't';
+        }
+        if (write(answer[1], &result, 1) != 1) _exit(2);
+        _exit(0);
+    }
+    close(answer[1]);
+    char result = 'x';
+    if (read(answer[0], &result, 1) != 1) result = 'x';
+    close(answer[0]);
+    waitpid(child, nullptr, 0);
+    return result;
+}
+
+TEST(TillLock, AnotherUsersLockFileStillLocks) {
+    if (geteuid() != 0) GTEST_SKIP() << "making another user's file needs root";
     QTemporaryDir folder;
-    // The lock file's place is taken by a folder: no lock, but the till runs.
-    ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("tovrin.lock")));
-    TillLock lock(folder.path());
-    EXPECT_TRUE(lock.acquire());
+    ASSERT_TRUE(QFile::setPermissions(folder.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                         QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                                         QFileDevice::ExeOther));
+    const QString lock = folder.filePath(QStringLiteral("tovrin.lock"));
+    {
+        QFile f(lock);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(
+            f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther));
+    }
+    // The file is root's; the till runs as nobody, who may only read it.
+    EXPECT_EQ(acquireAsNobody(folder.path()), '1');
+    TillLock running(folder.path());
+    ASSERT_TRUE(running.acquire());
+    EXPECT_EQ(acquireAsNobody(folder.path()), '0');
+    running.release();
+    // A lock file nobody may not even read: the lock cannot be had, and the
+    // run says so.
+    ASSERT_TRUE(QFile::setPermissions(lock, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    EXPECT_EQ(acquireAsNobody(folder.path()), 't');
+}
+
+// A lock that truly cannot be had lets the till run, and says why: a link in
+// the lock file's place (never followed, nor made a file elsewhere), a
+// folder that is not there.
+TEST(TillLock, ALockThatCannotBeHadSaysSo) {
+    QTemporaryDir folder, elsewhere;
+    const QString target = elsewhere.filePath(QStringLiteral("nothing"));
+    const QString lock = folder.filePath(QStringLiteral("tovrin.lock"));
+    ASSERT_TRUE(QFile::link(target, lock));
+    TillLock linked(folder.path());
+    EXPECT_TRUE(linked.acquire());
+    EXPECT_EQ(linked.trouble(),
+              QStringLiteral("无法锁定 ") + lock + QStringLiteral("：") +
+                  QStringLiteral("这是一个符号链接，不会打开它指向的别处的文件") +
+                  QStringLiteral("\r\n不能保证只有一个 Tovrin 找零 在使用这个文件夹里的账本。"));
+    EXPECT_FALSE(QFile::exists(target));
     TillLock nowhere(folder.filePath(QStringLiteral("no/such/folder")));
     EXPECT_TRUE(nowhere.acquire());
+    EXPECT_TRUE(nowhere.trouble().startsWith(QStringLiteral("无法锁定 "))) << nowhere.trouble().toStdString();
 }
 
 }  // namespace

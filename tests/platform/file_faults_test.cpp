@@ -8,9 +8,12 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <cerrno>
 #include <csignal>
+#include <functional>
 
 #include "platform/bytefile.h"
 #include "platform/datafile.h"
@@ -207,6 +210,196 @@ TEST(DataFiles, LargeFilesAreDecodedWhole) {
         EXPECT_EQ(read.text.mid(GbkTextFiles::kPiece - 1 - offset, 4), QStringLiteral("商品\r\n"));
         EXPECT_TRUE(read.text.endsWith(QString(1000, QLatin1Char('b'))));
         EXPECT_EQ(decodeGbk(bytes), read.text);
+    }
+}
+
+// A journal that an editor or a copy left without a line end after its last
+// line: the next record starts a line of its own, and the old line stays
+// whole. A failed append leaves the file exactly as it was, line break and
+// all.
+TEST(JournalAppend, ARecordAfterALastLineWithoutLineEndStartsALineOfItsOwn) {
+    struct Case {
+        const char* name;
+        QByteArray before;
+        QByteArray lineBreak;  // what comes between the old bytes and the record
+    };
+    const Case cases[] = {
+        {"no line end", "2026-12-8 15:00:00\t\xd5\xd2\xc1\xe3\t12.7", "\r\n"},
+        {"a GBK character last", "\xd5\xd2\xc1\xe3", "\r\n"},
+        {"a lone CR", "12.7\r", "\n"},
+        {"LF", "12.7\n", ""},
+        {"CR LF", kBefore, ""},
+        {"an empty line", "\r\n", ""},
+        {"empty", "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFiles folder;
+        folder.put(QStringLiteral("j.txt"), c.before);
+        const QString path = folder.path(QStringLiteral("j.txt"));
+        GbkTextFiles files;
+        EXPECT_EQ(files.appendedAt(path, c.before.size(), kRecord), c.lineBreak + recordBytes());
+        ASSERT_FALSE(files.append(path, kRecord));
+        EXPECT_EQ(folder.bytes(QStringLiteral("j.txt")), c.before + c.lineBreak + recordBytes());
+
+        // A full disk: nothing is added, not even the line break.
+        folder.put(QStringLiteral("j.txt"), c.before);
+        test::DiskFaults faults;
+        faults.rules = {{QStringLiteral("write"), QStringLiteral("j.txt"), ENOSPC}};
+        EXPECT_EQ(GbkTextFiles(faults.calls()).append(path, kRecord), QStringLiteral("磁盘已满"));
+        EXPECT_EQ(folder.bytes(QStringLiteral("j.txt")), c.before);
+    }
+}
+
+// A file that a write makes, or that a replacement renames into place, has
+// its folder synced after its own bytes are on the disk and before the write
+// says it is done; a file that was there already needs no folder sync.
+TEST(FolderSync, ACreatedOrRenamedFileSyncsItsFolder) {
+    TempFiles folder;
+    const QString folderSync = QStringLiteral("fsync ") + QFileInfo(folder.folder()).fileName() + u'/';
+    const QString j = folder.path(QStringLiteral("j.txt"));
+    const QString k = folder.path(QStringLiteral("k.txt"));
+    const auto replace = [&](GbkTextFiles& f) {
+        auto out = f.replace(j);
+        out->write(QStringLiteral("new"));
+        return out->commit();
+    };
+    struct Case {
+        const char* name;
+        std::function<std::optional<QString>(GbkTextFiles&)> write;
+        QString file;
+        QStringList synced;       // the fsync calls, in order
+        QByteArray atFolderSync;  // the file's bytes when the folder is synced
+    };
+    const Case cases[] = {
+        {"append to a new file",
+         [&](GbkTextFiles& f) { return f.append(j, QStringLiteral("a")); },
+         QStringLiteral("j.txt"),
+         {QStringLiteral("fsync j.txt"), folderSync},
+         "a\r\n"},
+        {"append to that file",
+         [&](GbkTextFiles& f) { return f.append(j, QStringLiteral("b")); },
+         QStringLiteral("j.txt"),
+         {QStringLiteral("fsync j.txt")},
+         {}},
+        {"rewrite it",
+         [&](GbkTextFiles& f) { return f.rewrite(j, QStringLiteral("c")); },
+         QStringLiteral("j.txt"),
+         {QStringLiteral("fsync j.txt")},
+         {}},
+        {"rewrite a new file",
+         [&](GbkTextFiles& f) { return f.rewrite(k, QStringLiteral("d")); },
+         QStringLiteral("k.txt"),
+         {QStringLiteral("fsync k.txt"), folderSync},
+         "d"},
+        // The new content is synced under a name of its own, renamed into
+        // place, and then the folder is synced.
+        {"replace it",
+         replace,
+         QStringLiteral("j.txt"),
+         {QStringLiteral("fsync j.txt.*"), folderSync},
+         "new"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::DiskFaults faults;
+        GbkTextFiles::DiskCalls calls = faults.calls();
+        QByteArray atFolderSync;
+        calls.fsync = [&, inner = calls.fsync](int fd) {
+            if (test::DiskFaults::nameOf(fd).endsWith(u'/')) atFolderSync = folder.bytes(c.file);
+            return inner(fd);
+        };
+        GbkTextFiles files(calls);
+        ASSERT_EQ(c.write(files), std::nullopt);
+        QStringList synced;
+        for (const QString& call : faults.log) {
+            if (call.startsWith(QStringLiteral("fsync"))) synced << call;
+        }
+        ASSERT_EQ(synced.size(), c.synced.size()) << synced.join(u',').toStdString();
+        for (qsizetype n = 0; n < synced.size(); ++n) {
+            EXPECT_TRUE(QRegularExpression(QRegularExpression::wildcardToRegularExpression(c.synced[n]))
+                            .match(synced[n])
+                            .hasMatch())
+                << synced[n].toStdString();
+        }
+        EXPECT_EQ(atFolderSync, c.atFolderSync);
+    }
+    // Nothing but the files themselves is left in the folder.
+    EXPECT_EQ(QDir(folder.folder()).entryList(QDir::Files),
+              QStringList({QStringLiteral("j.txt"), QStringLiteral("k.txt")}));
+    EXPECT_EQ(folder.bytes(QStringLiteral("j.txt")), QByteArray("new"));
+}
+
+// A folder that cannot be synced fails the write that made a file: the file
+// is gone again (its next write makes it anew), and the reason is told. A
+// file system that cannot sync folders at all (EINVAL) is no failure.
+TEST(FolderSync, AFolderThatCannotBeSyncedFailsTheWriteThatMadeAFile) {
+    TempFiles folder;
+    const QString dirName = QFileInfo(folder.folder()).fileName() + QStringLiteral("/");
+    const QString j = folder.path(QStringLiteral("j.txt"));
+    test::DiskFaults faults;
+    faults.rules = {{QStringLiteral("fsync"), dirName, EIO}};
+    GbkTextFiles files(faults.calls());
+    const QString eio = QString::fromLocal8Bit(strerror(EIO));
+    EXPECT_EQ(files.append(j, QStringLiteral("a")), eio);
+    EXPECT_FALSE(QFile::exists(j));
+    EXPECT_EQ(files.rewrite(j, QStringLiteral("a")), eio);
+    EXPECT_FALSE(QFile::exists(j));
+    folder.put(QStringLiteral("table.txt"), "old\r\n");
+    auto out = files.replace(folder.path(QStringLiteral("table.txt")));
+    ASSERT_TRUE(out->write(QStringLiteral("new")));
+    EXPECT_EQ(out->commit(), eio);
+    out.reset();
+    // A file that was there needs no folder sync.
+    folder.put(QStringLiteral("j.txt"), kBefore);
+    EXPECT_EQ(files.append(j, QStringLiteral("x")), std::nullopt);
+    EXPECT_EQ(folder.bytes(QStringLiteral("j.txt")), kBefore + "x\r\n");
+
+    faults.rules = {{QStringLiteral("fsync"), dirName, EINVAL}};
+    EXPECT_EQ(files.append(folder.path(QStringLiteral("new.txt")), QStringLiteral("a")), std::nullopt);
+    EXPECT_EQ(folder.bytes(QStringLiteral("new.txt")), QByteArray("a\r\n"));
+}
+
+// A symbolic link in a data file's place, to a file elsewhere or to nothing:
+// every reader and writer refuses it with the same reason, the file it
+// points to is neither read nor changed, and nothing is made where a
+// dangling link points.
+TEST(DataFiles, ALinkInADataFilesPlaceIsRefusedAndWhatItPointsToIsUntouched) {
+    QTemporaryDir elsewhere;
+    const QString own = elsewhere.filePath(QStringLiteral("own.txt"));
+    const QByteArray ownBytes = "the cashier's own file\r\n";
+    {
+        QFile f(own);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(ownBytes);
+    }
+    const QString nothing = elsewhere.filePath(QStringLiteral("nothing.txt"));
+    const QString linkReason = notRegularReason(S_IFLNK);
+    EXPECT_TRUE(linkReason.contains(QStringLiteral("符号链接")));
+    for (const QString& target : {own, nothing}) {
+        SCOPED_TRACE(target.toStdString());
+        TempFiles folder;
+        const QString path = folder.path(QStringLiteral("tovrincalculate.txt"));
+        ASSERT_TRUE(QFile::link(target, path));
+        GbkTextFiles files;
+        const TextFiles::Read read = files.read(path);
+        EXPECT_EQ(read.state, TextFiles::State::Unreadable);
+        EXPECT_EQ(read.reason, linkReason);
+        EXPECT_EQ(files.append(path, kRecord), linkReason);
+        EXPECT_EQ(files.rewrite(path, QString()), linkReason);
+        EXPECT_EQ(files.truncate(path, 0), linkReason);
+        EXPECT_EQ(files.length(path).failure, linkReason);
+        EXPECT_TRUE(files.bytes(path, 0, 100).isEmpty());
+        EXPECT_EQ(files.openBytes(path)->state(), ByteFile::State::Unreadable);
+        EXPECT_EQ(files.openBytes(path)->reason(), linkReason);
+        EXPECT_EQ(files.replace(path)->failure(), linkReason);
+        EXPECT_EQ(DataFile(path).reason(), linkReason);
+        // The link itself stays, and so does what it points to.
+        EXPECT_TRUE(QFileInfo(path).isSymLink());
+        EXPECT_EQ(QFileInfo::exists(nothing), false);
+        QFile f(own);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), ownBytes);
     }
 }
 

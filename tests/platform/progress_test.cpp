@@ -108,5 +108,58 @@ TEST(QtProgressRunner, AShortWorkShowsNothingAndTheWindowTakesNoInputMeanwhile) 
     EXPECT_EQ(clicks.count(), 1);
 }
 
+// A reader that does not stop at once (a workbook on a slow disk): after
+// 取消, Esc or the close button the dialog stays, says it is cancelling and
+// offers no second 取消, until the work has ended; the window takes no input
+// meanwhile, so a dialog gone early would leave a window that ignores keys.
+TEST(QtProgressRunner, CancellingKeepsTheDialogUntilTheWorkHasEnded) {
+    enum class Way { Button, Escape, Close };
+    for (Way way : {Way::Button, Way::Escape, Way::Close}) {
+        SCOPED_TRACE(int(way));
+        QWidget window;
+        window.show();
+        QtProgressRunner runner(&window);
+        QElapsedTimer clock;
+        clock.start();
+        std::atomic<bool> release = false;
+        bool asked = false;
+        int seenAfter = 0;  // ticks that found the dialog after the request
+        QString label;
+        bool buttonEnabled = true;
+        Watch watch([&] {
+            QProgressDialog* d = shownDialog();
+            if (!asked) {
+                if (!d) return;
+                asked = true;
+                if (way == Way::Button) QTest::mouseClick(d->findChild<QPushButton*>(), Qt::LeftButton);
+                if (way == Way::Escape) QTest::keyClick(d, Qt::Key_Escape);
+                if (way == Way::Close) d->close();
+                return;
+            }
+            if (release) return;
+            if (d) {
+                ++seenAfter;
+                label = d->findChild<QLabel*>()->text();
+                buttonEnabled = d->findChild<QPushButton*>()->isEnabled();
+            }
+            if (seenAfter >= 10 || clock.elapsed() > 30000) release = true;
+        });
+        bool told = false;
+        runner.run(QStringLiteral("正在导入 商品.csv"), [&](Progress& progress) {
+            // The work learns of the request only when it is let go.
+            while (!release && clock.elapsed() < 60000) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+            told = !progress.advance(1);
+        });
+        EXPECT_TRUE(asked);
+        EXPECT_TRUE(told);
+        EXPECT_GE(seenAfter, 10);
+        EXPECT_EQ(label, QStringLiteral("正在导入 商品.csv\n正在取消……"));
+        EXPECT_FALSE(buttonEnabled);
+        EXPECT_EQ(shownDialog(), nullptr);  // gone once the work ended
+    }
+}
+
 }  // namespace
 }  // namespace tovrin

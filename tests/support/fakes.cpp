@@ -1,6 +1,7 @@
 #include "support/fakes.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -135,6 +136,54 @@ std::optional<QString> CrashingFiles::remove(const QString& path) {
     const auto result = inner_.remove(path);
     point(When::After, path);
     return result;
+}
+
+QString DiskFaults::nameOf(int fd) {
+    const QString target = QFile::symLinkTarget(QStringLiteral("/proc/self/fd/%1").arg(fd));
+    struct stat st {};
+    const bool folder = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
+    return QFileInfo(target).fileName() + (folder ? QStringLiteral("/") : QString());
+}
+
+int DiskFaults::fault(const QString& call, int fd) {
+    const QString name = nameOf(fd);
+    log << call + QLatin1Char(' ') + name;
+    for (Rule& rule : rules) {
+        if (rule.call != call || rule.file != name || rule.times == 0) continue;
+        if (rule.after > 0) {
+            --rule.after;
+            return 0;
+        }
+        if (rule.times > 0) --rule.times;
+        return rule.error;
+    }
+    return 0;
+}
+
+GbkTextFiles::DiskCalls DiskFaults::calls() {
+    GbkTextFiles::DiskCalls calls;
+    calls.write = [this](int fd, const void* bytes, size_t count) -> ssize_t {
+        if (const int error = fault(QStringLiteral("write"), fd)) {
+            errno = error;
+            return -1;
+        }
+        return ::write(fd, bytes, count);
+    };
+    calls.fsync = [this](int fd) {
+        if (const int error = fault(QStringLiteral("fsync"), fd)) {
+            errno = error;
+            return -1;
+        }
+        return ::fsync(fd);
+    };
+    calls.ftruncate = [this](int fd, off_t length) {
+        if (const int error = fault(QStringLiteral("ftruncate"), fd)) {
+            errno = error;
+            return -1;
+        }
+        return ::ftruncate(fd, length);
+    };
+    return calls;
 }
 
 QByteArray gbk(const QString& text) { return encodeGbk(text); }

@@ -203,6 +203,33 @@ private:
     int calls_ = 0;
 };
 
+// The system calls of GbkTextFiles, failing for chosen files as a full or
+// failing disk makes them fail, and logged. A rule names the call ("write",
+// "fsync" or "ftruncate"), the file by its name ("tovrinback.txt"; a folder
+// by its name followed by "/"), the error number and how many times it fails
+// (always when negative), after letting the first `after` through. Every call
+// made is logged as "fsync tovrinsale.txt".
+class DiskFaults {
+public:
+    struct Rule {
+        QString call;
+        QString file;
+        int error = 0;
+        int times = -1;
+        int after = 0;  // the first calls that match go through
+    };
+    GbkTextFiles::DiskCalls calls();
+    // The name a descriptor is logged by.
+    static QString nameOf(int fd);
+
+    std::vector<Rule> rules;
+    QStringList log;
+
+private:
+    // The error number a call fails with, 0 when it goes to the system.
+    int fault(const QString& call, int fd);
+};
+
 // GBK bytes of a text written in the test with \t and \r\n.
 QByteArray gbk(const QString& text);
 

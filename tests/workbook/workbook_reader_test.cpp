@@ -1,9 +1,15 @@
 #include "workbook/workbook_reader.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QBuffer>
 #include <QFile>
+#include <QTemporaryDir>
+#include <chrono>
+#include <future>
 
 #include "support/sheet_dump.h"
 
@@ -176,6 +182,41 @@ TEST(WorkbookReader, SharedStringsBeyondTheLimitFail) {
         const auto result = reader.read(data(name), 11, dump);
         EXPECT_TRUE(result.reason.contains(QStringLiteral("共享文字太多"))) << result.reason.toStdString();
     }
+}
+
+// A workbook is opened only when it is a regular file, and opening never
+// waits: a pipe (whose open would wait for a writer) or a device chosen as
+// the workbook is refused at once. A link the cashier chose is followed to
+// the workbook it names.
+TEST(WorkbookReader, APipeOrADeviceIsRefusedAtOnceAndALinkIsFollowed) {
+    QTemporaryDir folder;
+    const QString pipe = folder.filePath(QStringLiteral("goods.csv"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0644), 0);
+    const QString device = folder.filePath(QStringLiteral("zero.xlsx"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), device));
+    for (const QString& path : {pipe, device}) {
+        SCOPED_TRACE(path.toStdString());
+        // On another thread, so that a wait fails the test rather than
+        // hanging it; a writer opened afterwards lets a waiting reader go.
+        auto read = std::async(std::launch::async, [path] {
+            SheetDump dump;
+            return WorkbookReader().read(path, 11, dump);
+        });
+        if (read.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+            const int writer = ::open(QFile::encodeName(pipe).constData(), O_WRONLY | O_NONBLOCK);
+            if (writer >= 0) ::close(writer);
+            ADD_FAILURE() << "the reader waited";
+        }
+        const auto result = read.get();
+        EXPECT_EQ(result.status, SpreadsheetReader::Result::Status::Failed);
+        EXPECT_EQ(result.reason, QStringLiteral("这不是普通文件（是管道、设备或其他特殊文件）"));
+    }
+    const QString link = folder.filePath(QStringLiteral("linked.xlsx"));
+    ASSERT_TRUE(QFile::link(data(QStringLiteral("goods.xlsx")), link));
+    SheetDump dump;
+    const auto result = readFile(link, dump);
+    ASSERT_TRUE(result.isDone()) << result.reason.toStdString();
+    EXPECT_EQ(dump.lines, goodsDump());
 }
 
 }  // namespace

@@ -9,14 +9,19 @@
 namespace tovrin {
 
 // Text files on disk in GBK (code page 936), without a byte-order mark.
-// Only regular files are read or written; opening never waits on a pipe.
+// Only regular files are read or written; opening never waits on a pipe and
+// never follows a symbolic link. A file that a write creates, or that a
+// replacement renames into place, is on the disk with its name (the folder
+// synced) before the write reports success.
 class GbkTextFiles : public TextFiles {
 public:
-    // The system calls that put bytes on the disk; a test can give its own to
-    // make them fail.
+    // The system calls that put bytes on the disk or take them back; a test
+    // can give its own to make them fail. The folder is synced with `fsync`
+    // on a descriptor of the folder. Calls left empty are the system's.
     struct DiskCalls {
         std::function<ssize_t(int fd, const void* bytes, size_t count)> write;
         std::function<int(int fd)> fsync;
+        std::function<int(int fd, off_t length)> ftruncate;
     };
 
     GbkTextFiles();
@@ -38,8 +43,6 @@ public:
     static constexpr qint64 kPiece = qint64(16) << 20;
 
 private:
-    int writeAll(int fd, const QByteArray& bytes) const;
-
     DiskCalls calls_;
 };
 

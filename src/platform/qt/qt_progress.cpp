@@ -4,7 +4,9 @@
 #include <QEvent>
 #include <QEventLoop>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QTimer>
+#include <QWindow>
 #include <atomic>
 #include <limits>
 #include <thread>
@@ -22,6 +24,7 @@ public:
     }
     qint64 rows() const { return rows_.load(std::memory_order_relaxed); }
     void cancel() { cancelled_.store(true, std::memory_order_relaxed); }
+    bool cancelled() const { return cancelled_.load(std::memory_order_relaxed); }
 
 private:
     std::atomic<qint64> rows_ = 0;
@@ -60,6 +63,8 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (!isInput(event->type())) return false;
+        // The dialog's own window (its close button, keys sent to it).
+        if (watched == static_cast<QObject*>(dialog_.windowHandle())) return false;
         for (QObject* o = watched; o; o = o->parent()) {
             if (o == &dialog_) return false;
         }
@@ -84,10 +89,22 @@ void QtProgressRunner::run(const QString& what, const std::function<void(Progres
     dialog.setMinimumDuration(std::numeric_limits<int>::max());  // shown by the timer below
     dialog.setMinimumWidth(360);
     dialog.hide();
-    // 取消, the window's close button and Esc all ask the work to stop.
+    // 取消, the window's close button and Esc all ask the work to stop. The
+    // dialog hides itself on each of them; it is shown again and stays until
+    // the work has ended, since the window takes no input before that.
+    QPushButton* button = dialog.findChild<QPushButton*>();
+    bool ended = false;
     const auto cancel = [&] {
         progress.cancel();
+        if (button) button->setEnabled(false);
         dialog.setLabelText(what + QStringLiteral("\n正在取消……"));
+        // After the dialog's own hiding, whichever way it was asked.
+        QMetaObject::invokeMethod(
+            &dialog,
+            [&] {
+                if (!ended) dialog.show();
+            },
+            Qt::QueuedConnection);
     };
     QObject::connect(&dialog, &QProgressDialog::canceled, &dialog, cancel);
     QObject::connect(&dialog, &QDialog::rejected, &dialog, cancel);
@@ -99,7 +116,7 @@ void QtProgressRunner::run(const QString& what, const std::function<void(Progres
     QObject::connect(&show, &QTimer::timeout, &dialog, [&] { dialog.show(); });
     QTimer tick;
     QObject::connect(&tick, &QTimer::timeout, &dialog, [&] {
-        if (!dialog.wasCanceled()) dialog.setLabelText(label(what, progress.rows()));
+        if (!progress.cancelled()) dialog.setLabelText(label(what, progress.rows()));
     });
     show.start(kShowAfterMs);
     tick.start(100);
@@ -109,6 +126,7 @@ void QtProgressRunner::run(const QString& what, const std::function<void(Progres
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
     loop.exec();
+    ended = true;
     worker.join();
     tick.stop();
     show.stop();
