@@ -99,6 +99,26 @@ TEST(DetailText, FramesEveryLineAndEndsWithTheEmptyPosition) {
     }
 }
 
+// Positions 0 to 100000 of a listing hold lines: 100,000 lines are listed
+// whole with the line of two TABs at position 100000; of more, the first
+// 100,001 are listed and the listing is incomplete, without that line.
+TEST(DetailText, TheListingThreshold) {
+    for (const size_t count : {size_t(100000), size_t(100001), size_t(100002)}) {
+        std::vector<QString> lines;
+        for (size_t i = 0; i < count; ++i) lines.push_back(QString::number(i));
+        const Gathered listed = listedLines(Gathered{lines});
+        const bool over = count > 100000;
+        EXPECT_EQ(listed.complete, !over) << count;
+        EXPECT_EQ(listed.lines.size(), std::min(count, size_t(100001))) << count;
+        EXPECT_EQ(listed.lines.back(), QString::number(std::min(count, size_t(100001)) - 1)) << count;
+        const QString file = detailText(listed);
+        EXPECT_EQ(file.endsWith(QStringLiteral("\t\t\r\n\r\n\r\n")), !over) << count;
+        EXPECT_EQ(framedPositions(listed).size(), qsizetype(listed.lines.size()) + (over ? 0 : 1)) << count;
+    }
+    // A gathering stopped by its budget lists what it holds, incomplete.
+    EXPECT_FALSE(listedLines(Gathered{{QStringLiteral("a")}, false}).complete);
+}
+
 TEST(TraceText, ListsTheNonEmptyFieldsOfPositionsZeroToN) {
     struct Case {
         const char* name;
