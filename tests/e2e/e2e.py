@@ -266,12 +266,16 @@ def wait_for(what, test, timeout=30):
 
 
 def active_window(display):
-    return display.xdotool("getactivewindow", check=False).stdout.strip()
+    """The window the window manager has made active (0: none)."""
+    out = subprocess.run(["xprop", "-root", "_NET_ACTIVE_WINDOW"], env=display.env, capture_output=True,
+                         text=True).stdout
+    found = re.search(r"#\s*(0x[0-9a-fA-F]+)", out)
+    return int(found.group(1), 16) if found else 0
 
 
 def keyboard_in(till, window, what):
     """Waits until the window has the keyboard, so that keys reach it."""
-    wait_for(what + " to have the keyboard", lambda: active_window(till.display) == window)
+    wait_for(what + " to have the keyboard", lambda: active_window(till.display) == int(window))
 
 
 def box(till, title):
@@ -463,27 +467,10 @@ def scenario_reports_over_lf_journals(display, install):
 PROGRESS_TITLE = "导入条码价格表"
 
 
-def active_window(display):
-    """The window the window manager has made active (0: none)."""
-    out = subprocess.run(["xprop", "-root", "_NET_ACTIVE_WINDOW"], env=display.env, capture_output=True,
-                         text=True).stdout
-    found = re.search(r"#\s*(0x[0-9a-fA-F]+)", out)
-    return int(found.group(1), 16) if found else 0
-
-
 def minimised(display, window):
     out = subprocess.run(["xprop", "-id", str(window), "_NET_WM_STATE"], env=display.env, capture_output=True,
                          text=True).stdout
     return "_NET_WM_STATE_HIDDEN" in out
-
-
-def wait_for(what, check, timeout=30):
-    end = time.time() + timeout
-    while time.time() < end:
-        if check():
-            return
-        time.sleep(0.05)
-    raise AssertionError("waited in vain for " + what)
 
 
 def scenario_second_start_raises_the_first(display, install):
