@@ -14,6 +14,9 @@ pkgs=(
   python3-xlwt  # the import benchmark writes its .xls workbook with it
   python3-gi  # GLib's launcher: the package test starts the program through its desktop entry
   pulseaudio pulseaudio-utils  # the sound test records a private null sink
+  qt6-translations-l10n  # Qt's own dialogs in Chinese
+  # the accessibility test reads the program through AT-SPI on a private bus
+  at-spi2-core gir1.2-atspi-2.0 dbus-daemon dbus-session-bus-common
 )
 if [ "${1:-}" = "--assets" ]; then
   pkgs+=(espeak-ng sox python3-xlwt)
