@@ -11,6 +11,8 @@ import subprocess
 import sys
 import time
 
+from till import Display
+
 # Long enough for a loaded machine; a failing wait says what it waited for.
 TIMEOUT = 60
 
@@ -52,36 +54,26 @@ def wait_for(what, condition, timeout=TIMEOUT):
         time.sleep(0.05)
 
 
-class Screen:
-    """Xvfb of a given size with openbox on it, on a display number of its own."""
+class Screen(Display):
+    """Xvfb of a given size with openbox on it, on a display number of its
+    own; the window manager is waited for. Screenshots go to `artifacts`."""
 
-    def __init__(self, size):
+    def __init__(self, artifacts, size):  # pylint: disable=super-init-not-called
+        self.artifacts = artifacts
         read_fd, write_fd = os.pipe()
         self.xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", size + "x24", "-dpi", "96", "-nolisten", "tcp"],
             pass_fds=[write_fd], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_fd)
         with os.fdopen(read_fd) as f:
-            self.display = ":" + f.readline().strip()
-        os.environ["DISPLAY"] = self.display  # the reader finds the accessibility bus through it
+            os.environ["DISPLAY"] = ":" + f.readline().strip()  # the reader finds the accessibility bus by it
+        self.env = dict(os.environ)
         self.wm = subprocess.Popen(["openbox", "--sm-disable"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         wait_for("the window manager", self._managed)
 
     def _managed(self):
         found = subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], capture_output=True, text=True)
         return "window id" in found.stdout
-
-    def screenshot(self, path):
-        os.makedirs(os.path.dirname(path), exist_ok=True)
-        subprocess.run(["import", "-window", "root", path], check=True, capture_output=True)
-
-    def close(self):
-        for p in (self.wm, self.xvfb):
-            p.terminate()
-            try:
-                p.wait(10)
-            except subprocess.TimeoutExpired:
-                p.kill()
 
 
 def atspi():
