@@ -12,6 +12,7 @@ usage: access.py INSTALL_DIR ARTIFACT_DIR"""
 import datetime
 import os
 import re
+import shutil
 import sys
 from decimal import Decimal
 
@@ -287,6 +288,7 @@ def main():
         if program:
             program.kill()
         screen.close()
+        shutil.rmtree(folder, ignore_errors=True)
 
 
 if __name__ == "__main__":
