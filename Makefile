@@ -31,12 +31,15 @@ asan-tests: deps
 
 # The real program, installed into a program folder of its own, on a private
 # X server; screenshots of every scenario land in $(BUILD)/e2e-artifacts. Then
-# a sale is heard through a private PulseAudio, and clips that cut off the one
-# sounding (the recordings are kept in $(BUILD)/e2e-sound).
+# a screen reader's view of it through AT-SPI on a private bus (its screenshots
+# in $(BUILD)/e2e-artifacts/accessibility), and a sale is heard through a
+# private PulseAudio, and clips that cut off the one sounding (the recordings
+# are kept in $(BUILD)/e2e-sound).
 e2e: build
 	rm -rf $(BUILD)/e2e-install
 	cmake --install $(BUILD) --prefix $(BUILD)/e2e-install
 	python3 tests/e2e/e2e.py $(BUILD)/e2e-install $(BUILD)/e2e-artifacts
+	/usr/bin/python3 tests/e2e/access.py $(BUILD)/e2e-install $(BUILD)/e2e-artifacts
 	python3 tests/e2e/sound.py $(BUILD)/e2e-install $(BUILD)/e2e-sound --probe $(BUILD)/tests/sound_probe
 
 # The release archive: it unpacks, and a copy of its program folder starts

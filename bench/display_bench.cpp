@@ -1,8 +1,15 @@
 // The goods report of a full 30-day month (300 sales a day, three items
 // each) shown in the window's display: the time from the answer to the last
 // repaint of the view, the report's own work without a view, and the memory
-// the shown report takes. The report is checked to be the month's and the
-// view to show exactly the model's text. Offscreen platform by default.
+// the shown report takes. Then the report read as assistive technology reads
+// it: a piece at a time and a line at a time, against one copy of the whole
+// text (what every query would cost if it copied it), and the memory the
+// reading takes. The report is checked to be the month's, the view to show
+// exactly the model's text and the reading to give the shown text.
+// Offscreen platform by default.
+#include <malloc.h>
+
+#include <QAccessible>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QRegularExpression>
@@ -13,6 +20,7 @@
 
 #include "platform/display.h"
 #include "platform/numbers.h"
+#include "platform/qt/display_accessible.h"
 #include "platform/qt/display_view.h"
 #include "platform/qt/gbk_text_files.h"
 #include "records/money.h"
@@ -68,11 +76,62 @@ void runReport(TextModel& display, const QString& folder) {
     }
 }
 
+// Reads the shown report through the view's accessible text; false when the
+// reading copies the whole text: when it takes half the text's memory or
+// more, or more time than five copies of it.
+bool readThrough(DisplayView& view) {
+    QAccessibleTextInterface* text = QAccessible::queryAccessibleInterface(&view)->textInterface();
+    const int count = text->characterCount();
+    const QString shown = view.toPlainText();
+    // Large blocks go back to the system when freed, so that the peak shows
+    // any copy made while reading.
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+    const double textMb = 2.0 * count / 1048576.0;
+    const double base = bench::residentMb();
+    bench::resetPeak();
+
+    constexpr int kPiece = 65536;
+    QElapsedTimer t;
+    t.start();
+    for (int at = 0; at < count; at += kPiece) {
+        const int to = std::min(count, at + kPiece);
+        if (text->text(at, to) != QStringView(shown).sliced(at, to - at))
+            fail(QStringLiteral("the piece from %1 differs from the shown text").arg(at));
+    }
+    const double piecesMs = t.nsecsElapsed() / 1e6;
+    const double grown = bench::peakMb() - base;
+
+    constexpr int kLines = 2000;
+    t.restart();
+    for (int k = 0; k < kLines; ++k) {
+        const int offset = int(qint64(count) * k / kLines);
+        int start = -1, end = -1;
+        const QString line = text->textAtOffset(offset, QAccessible::LineBoundary, &start, &end);
+        if (start > offset || end <= offset || line != QStringView(shown).sliced(start, end - start))
+            fail(QStringLiteral("the line at %1 is not the shown one").arg(offset));
+    }
+    const double lineUs = t.nsecsElapsed() / 1e3 / kLines;
+
+    t.restart();
+    const QString copy = view.toPlainText();
+    const double copyMs = t.nsecsElapsed() / 1e6;
+
+    const bool quick = piecesMs <= 5 * copyMs, small = grown < textMb / 2;
+    std::printf("read through, %d characters at a time:  %8.1f ms (%.1f copies of the whole text) %s\n",
+                kPiece, piecesMs, piecesMs / copyMs, quick ? "ok" : "OVER");
+    std::printf("a line at %d offsets:               %8.1f us each (one copy of the whole text: %.1f ms)\n",
+                kLines, lineUs, copyMs);
+    std::printf("memory while reading through:       %8.1f MB more (the text: %.1f MB) %s\n", grown, textMb,
+                small ? "ok" : "OVER");
+    return copy.size() == count && quick && small;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    installAccessibleFactory();
     QTemporaryDir dir;
     generate(dir.filePath(QStringLiteral("tovrinback.txt")));
 
@@ -133,5 +192,6 @@ int main(int argc, char** argv) {
         "resident before / after / peak:  %8.1f / %.1f / %.1f MB (first run; the shown report takes %.1f "
         "MB)\n",
         before, after, peak, after - before);
-    return best <= 300 ? 0 : 1;
+    const bool readable = readThrough(view);
+    return best <= 300 && readable ? 0 : 1;
 }

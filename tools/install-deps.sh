@@ -10,6 +10,9 @@ pkgs=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-wqy-zenhei fonts-noto-cjk
   xvfb xauth xdotool x11-utils imagemagick openbox
+  qt6-translations-l10n  # Qt's own dialogs in Chinese
+  # the accessibility test reads the program through AT-SPI on a private bus
+  at-spi2-core gir1.2-atspi-2.0 dbus-daemon dbus-session-bus-common
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   python3-xlwt  # the import benchmark writes its .xls workbook with it
   python3-gi  # GLib's launcher: the package test starts the program through its desktop entry

@@ -123,6 +123,13 @@ void Form1::build() {
     Command2 = button(kCommand2, QStringLiteral("更新条码价格"));
     Command3 = button(kCommand3, QStringLiteral("价格结算"));
 
+    // Each box is named by its label; the display by a name of its own.
+    Label1->setBuddy(Text1);
+    Label2->setBuddy(Text2);
+    Label3->setBuddy(Text3);
+    Label4->setBuddy(Text4);
+    RichTextBox1->setAccessibleName(QStringLiteral("显示区"));
+
     // Tab order of the design; labels take no focus.
     QWidget* order[] = {Text1, Text2, Command1_0, RichTextBox1, Command1_1, Text3, Text4, Command2, Command3};
     for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);

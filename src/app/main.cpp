@@ -1,5 +1,7 @@
 #include <QApplication>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +12,7 @@
 #include "checkout/sale_journal.h"
 #include "platform/clock.h"
 #include "platform/numbers.h"
+#include "platform/qt/display_accessible.h"
 #include "platform/qt/gbk_text_files.h"
 #include "platform/qt/qt_file_chooser.h"
 #include "platform/qt/qt_progress.h"
@@ -25,6 +28,12 @@ int run(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("tovrin"));
     QApplication::setDesktopFileName(QStringLiteral("tovrin"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/tovrin.png")));
+    tovrin::installAccessibleFactory();
+    // Qt's own texts (the file dialog, the edit menu of the boxes) speak
+    // Chinese like the rest of the program, whatever the desktop's language.
+    QTranslator qtTexts;
+    if (qtTexts.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
 
     // Two windows on one folder would write the same journals.
     const QString folder = QCoreApplication::applicationDirPath();

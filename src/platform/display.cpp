@@ -5,12 +5,26 @@
 namespace tovrin {
 
 void TextModel::setText(const QString& text) {
+    const QString old = text_;
     text_ = text;
+    const qsizetype common = std::min(old.size(), text_.size());
+    const qsizetype kept =
+        std::mismatch(old.begin(), old.begin() + common, text_.begin()).first - old.begin();
+    replaced(kept, old.mid(kept));
+}
+
+void TextModel::setTextAppending(const QString& tail) {
+    const qsizetype kept = text_.size();
+    text_ += tail;
+    replaced(kept, QString());
+}
+
+void TextModel::replaced(qsizetype kept, const QString& removedText) {
     runs_.clear();
     if (!text_.isEmpty()) runs_.push_back({0, text_.size(), baseSize_, kBlack});
     selStart_ = std::min(selStart_, text_.size());
     selLength_ = 0;
-    notify({true, 0, 0, text_, baseSize_, kBlack});
+    notify({true, kept, removedText.size(), text_, baseSize_, kBlack, removedText});
 }
 
 void TextModel::setSelStart(qsizetype position) {
@@ -25,6 +39,7 @@ void TextModel::setSelLength(qsizetype length) {
 void TextModel::setSelText(const QString& text) {
     const qsizetype at = selStart_;
     const qsizetype removed = selLength_;
+    const QString removedText = text_.mid(at, removed);
     if (text_.isEmpty()) {
         text_ = text;  // shared, not copied: a report's text can be long
     } else {
@@ -62,7 +77,7 @@ void TextModel::setSelText(const QString& text) {
     }
     selStart_ = at + text.size();
     selLength_ = 0;
-    notify({false, at, removed, text, selSize_, selColor_});
+    notify({false, at, removed, text, selSize_, selColor_, removedText});
 }
 
 void TextModel::append(const QString& text, double size) {

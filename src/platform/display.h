@@ -26,8 +26,10 @@ public:
         Rgb color;
         friend bool operator==(const Run&, const Run&) = default;
     };
-    // What changed, for the view: the whole text replaced, or text inserted
-    // at a position in place of `removed` characters.
+    // What changed, for the view: the whole text replaced (`text` the new
+    // one, of which the first `position` characters are those there were),
+    // or text inserted at a position in place of `removed` characters.
+    // `removedText` holds what went from `position` on.
     struct Change {
         bool reset = false;
         qsizetype position = 0;
@@ -35,6 +37,7 @@ public:
         QString text;
         double size = 12;
         Rgb color;
+        QString removedText;
     };
 
     explicit TextModel(double size = 12) : selSize_(size), baseSize_(size) {}
@@ -43,6 +46,9 @@ public:
     qsizetype length() const { return text_.size(); }
     // Replaces the whole content; the new text takes the base format.
     void setText(const QString& text);
+    // Replaces the whole content by the content followed by `tail`, as
+    // setText would, but in place: a long text is not copied.
+    void setTextAppending(const QString& tail);
 
     void setSelStart(qsizetype position);
     void setSelLength(qsizetype length);
@@ -64,6 +70,8 @@ public:
     void onChange(std::function<void(const Change&)> listener) { listener_ = std::move(listener); }
 
 private:
+    // The text is replaced; its first `kept` characters are those there were.
+    void replaced(qsizetype kept, const QString& removedText);
     void notify(const Change& change) {
         if (listener_) listener_(change);
     }

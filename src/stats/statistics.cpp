@@ -275,13 +275,9 @@ void Statistics::tongji(const QString& label, QString section) {
         display_.setSelFontSize(12);
     }
 
-    const QString block = goodsTotals(tally, numbers_);
-    // The display's text is taken out and let go by the display, so that the
-    // block is appended to it in place.
-    QString text = display_.text();
-    display_.setText(QString());
-    text += block;
-    display_.setText(text);
+    // The whole text is set anew, the block after it (in place: the text is
+    // not copied).
+    display_.setTextAppending(goodsTotals(tally, numbers_));
     display_.setSelStart(display_.length());
     reportBadFields(tally.badFields);
 }

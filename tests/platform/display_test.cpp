@@ -64,6 +64,34 @@ TEST(Display, TellsTheViewWhatChanged) {
     EXPECT_EQ(changes[1].size, 15);
 }
 
+// A new whole text tells how much of the old one it begins with; appending
+// to the whole text is setting it anew, in the base format.
+TEST(Display, TellsHowMuchOfTheOldTextANewOneKeeps) {
+    TextModel model;
+    model.append(QStringLiteral("report\r\n"), 15);
+    std::vector<TextModel::Change> changes;
+    model.onChange([&](const TextModel::Change& c) { changes.push_back(c); });
+    model.setTextAppending(QStringLiteral("totals"));
+    model.setText(QStringLiteral("repeat"));
+    model.setText(QString());
+    ASSERT_EQ(changes.size(), 3u);
+    EXPECT_EQ(model.runs(), std::vector<DisplayRun>{});
+    const struct {
+        qsizetype kept;
+        const char* removed;
+        const char* text;
+    } expected[] = {{8, "", "report\r\ntotals"}, {3, "ort\r\ntotals", "repeat"}, {0, "repeat", ""}};
+    for (size_t i = 0; i < changes.size(); ++i) {
+        EXPECT_TRUE(changes[i].reset);
+        EXPECT_EQ(changes[i].position, expected[i].kept) << i;
+        EXPECT_EQ(changes[i].removedText, QString::fromUtf8(expected[i].removed)) << i;
+        EXPECT_EQ(changes[i].text, QString::fromUtf8(expected[i].text)) << i;
+    }
+    model.setText(QStringLiteral("a"));
+    model.setTextAppending(QStringLiteral("b"));
+    EXPECT_EQ(model.runs(), (std::vector<DisplayRun>{{0, 2, 12, kBlack}}));
+}
+
 TEST(DisplayView, BreaksLinesWhereTheDocumentWould) {
     TextModel model;
     DisplayView view(model);

@@ -11,6 +11,9 @@
 #include <QScrollBar>
 #include <QTextOption>
 #include <algorithm>
+#include <cmath>
+
+#include "platform/qt/display_accessible.h"
 
 namespace tovrin {
 
@@ -19,6 +22,7 @@ namespace {
 constexpr int kMargin = 4;           // around the text, as a text document has it
 constexpr qreal kTabStop = 80;       // pixels between tab stops
 constexpr qreal kNoWrapWidth = 1e7;  // a line width no text line reaches
+constexpr double kLargeType = 100;   // points from which type shrinks to fit the width
 
 // The run that holds a position, or the last one before it.
 std::vector<TextModel::Run>::const_iterator runAt(const std::vector<TextModel::Run>& runs,
@@ -58,14 +62,47 @@ QString DisplayView::lineText(qsizetype line) const {
     return model_.text().mid(lineStart_[size_t(line)], lineEnd(line) - lineStart_[size_t(line)]);
 }
 
-QString DisplayView::toPlainText() const {
+QString DisplayView::toPlainText() const { return shownText(0, shownLength()); }
+
+qsizetype DisplayView::shownLength() const {
+    return shownStart_.back() + (model_.length() - lineStart_.back());
+}
+
+QString DisplayView::shownText(qsizetype from, qsizetype to) const {
+    from = std::clamp<qsizetype>(from, 0, shownLength());
+    to = std::clamp<qsizetype>(to, from, shownLength());
     QString out;
-    out.reserve(model_.length());
-    for (qsizetype l = 0; l < lineCount(); ++l) {
-        if (l > 0) out += QLatin1Char('\n');
-        out += QStringView(model_.text()).sliced(lineStart_[size_t(l)], lineEnd(l) - lineStart_[size_t(l)]);
+    out.reserve(to - from);
+    const QStringView text(model_.text());
+    for (qsizetype l = lineAtShown(from); l < lineCount() && shownStart_[size_t(l)] < to; ++l) {
+        const qsizetype shown = shownStart_[size_t(l)];
+        const qsizetype length = lineEnd(l) - lineStart_[size_t(l)];
+        const qsizetype a = std::max(from, shown) - shown, b = std::min(to, shown + length) - shown;
+        if (b > a) out += text.sliced(lineStart_[size_t(l)] + a, b - a);
+        if (to > shown + length && l + 1 < lineCount()) out += QLatin1Char('\n');
     }
     return out;
+}
+
+qsizetype DisplayView::shownPosition(qsizetype position) const {
+    const qsizetype line = lineOf(position);
+    const qsizetype start = lineStart_[size_t(line)];
+    return shownStart_[size_t(line)] + std::clamp<qsizetype>(position - start, 0, lineEnd(line) - start);
+}
+
+qsizetype DisplayView::modelPosition(qsizetype shown) const {
+    const qsizetype line = lineAtShown(shown);
+    const qsizetype start = lineStart_[size_t(line)];
+    return start + std::clamp<qsizetype>(shown - shownStart_[size_t(line)], 0, lineEnd(line) - start);
+}
+
+qsizetype DisplayView::lineAtShown(qsizetype shown) const {
+    const auto it = std::upper_bound(shownStart_.begin(), shownStart_.end(), shown);
+    return std::max<qsizetype>(0, (it - shownStart_.begin()) - 1);
+}
+
+qsizetype DisplayView::shownLineStart(qsizetype line) const {
+    return line >= lineCount() ? shownLength() : shownStart_[size_t(std::max<qsizetype>(0, line))];
 }
 
 qsizetype DisplayView::lineEnd(qsizetype line) const {
@@ -95,12 +132,44 @@ int DisplayView::heightOf(double size) const {
 }
 
 QString DisplayView::selectedText() const {
-    const qsizetype from = std::min(anchor_, cursor_), to = std::max(anchor_, cursor_);
-    QString out = model_.text().mid(from, to - from);
-    out.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    out.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return out;
+    return shownText(shownPosition(std::min(anchor_, cursor_)), shownPosition(std::max(anchor_, cursor_)));
 }
+
+void DisplayView::select(qsizetype anchor, qsizetype cursor) {
+    anchor_ = std::clamp<qsizetype>(anchor, 0, model_.length());
+    cursor_ = std::clamp<qsizetype>(cursor, 0, model_.length());
+    viewport()->update();
+    announceSelection(*this);
+}
+
+QRect DisplayView::characterRect(qsizetype position) const {
+    const qsizetype line = lineOf(position);
+    const qsizetype start = lineStart_[size_t(line)];
+    const qsizetype length = lineEnd(line) - start;
+    const int column = int(std::clamp<qsizetype>(position - start, 0, length));
+    QTextLayout layout;
+    layOut(layout, line, textWidth());
+    QTextLine textLine = layout.lineForTextPosition(column);
+    if (!textLine.isValid()) textLine = layout.lineAt(layout.lineCount() - 1);
+    const qreal x = textLine.cursorToX(column);
+    const qreal next = column < length ? textLine.cursorToX(column + 1) : x;
+    QRectF rect(std::min(x, next), textLine.y(), std::abs(next - x), textLine.height());
+    rect.translate(kMargin - (wrap_ ? 0 : horizontalScrollBar()->value()),
+                   qreal(lineTop_[size_t(line)] - verticalScrollBar()->value() + kMargin));
+    return rect.toAlignedRect();
+}
+
+void DisplayView::showPosition(qsizetype position) {
+    const qsizetype line = lineOf(position);
+    const qint64 top = lineTop_[size_t(line)] + kMargin;
+    // The margin below the last line comes with it.
+    const qint64 bottom = lineTop_[size_t(line) + 1] + (line + 1 == lineCount() ? 2 : 1) * kMargin;
+    QScrollBar* bar = verticalScrollBar();
+    if (bottom > bar->value() + viewport()->height()) bar->setValue(int(bottom - viewport()->height()));
+    if (top < bar->value()) bar->setValue(int(top));
+}
+
+qreal DisplayView::textWidth() const { return std::max(1, viewport()->width() - 2 * kMargin); }
 
 qsizetype DisplayView::positionAt(QPoint point) const {
     const qint64 y = verticalScrollBar()->value() + point.y() - kMargin;
@@ -108,7 +177,7 @@ qsizetype DisplayView::positionAt(QPoint point) const {
         std::upper_bound(lineTop_.begin() + 1, lineTop_.end(), y) - (lineTop_.begin() + 1), 0,
         lineCount() - 1);
     QTextLayout layout;
-    layOut(layout, line, std::max(1, viewport()->width() - 2 * kMargin));
+    layOut(layout, line, textWidth());
     const qreal x = point.x() - kMargin + (wrap_ ? 0 : horizontalScrollBar()->value());
     const qreal top = qreal(y - lineTop_[size_t(line)]);
     int column = 0;
@@ -122,24 +191,20 @@ qsizetype DisplayView::positionAt(QPoint point) const {
 
 void DisplayView::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return QAbstractScrollArea::mousePressEvent(event);
-    cursor_ = positionAt(event->position().toPoint());
-    if (!(event->modifiers() & Qt::ShiftModifier)) anchor_ = cursor_;
-    viewport()->update();
+    const qsizetype at = positionAt(event->position().toPoint());
+    select(event->modifiers() & Qt::ShiftModifier ? anchor_ : at, at);
 }
 
 void DisplayView::mouseMoveEvent(QMouseEvent* event) {
     if (!(event->buttons() & Qt::LeftButton)) return QAbstractScrollArea::mouseMoveEvent(event);
-    cursor_ = positionAt(event->position().toPoint());
-    viewport()->update();
+    select(anchor_, positionAt(event->position().toPoint()));
 }
 
 void DisplayView::keyPressEvent(QKeyEvent* event) {
     if (event == QKeySequence::Copy) {
         if (anchor_ != cursor_) QApplication::clipboard()->setText(selectedText());
     } else if (event == QKeySequence::SelectAll) {
-        anchor_ = 0;
-        cursor_ = model_.length();
-        viewport()->update();
+        select(0, model_.length());
     } else {
         QAbstractScrollArea::keyPressEvent(event);
     }
@@ -152,30 +217,29 @@ void DisplayView::apply(const TextModel::Change& change) {
         moveCursor(QTextCursor::Start);
     } else {
         // The end of what was inserted comes into sight.
-        const qsizetype line = lineOf(change.position + change.text.size());
-        const qint64 top = lineTop_[size_t(line)] + kMargin;
-        // The margin below the last line comes with it.
-        const qint64 bottom = lineTop_[size_t(line) + 1] + (line + 1 == lineCount() ? 2 : 1) * kMargin;
-        QScrollBar* bar = verticalScrollBar();
-        if (bottom > bar->value() + viewport()->height()) bar->setValue(int(bottom - viewport()->height()));
-        if (top < bar->value()) bar->setValue(int(top));
+        showPosition(change.position + change.text.size());
     }
     viewport()->update();
+    announceChange(*this, change, model_.text());
 }
 
 void DisplayView::relayout() {
     const QString& text = model_.text();
     const std::vector<TextModel::Run>& runs = model_.runs();
     lineStart_.assign(1, 0);
+    shownStart_.assign(1, 0);
     const QChar* data = text.constData();
     const qsizetype n = text.size();
+    qsizetype pairs = 0;  // CR LF line ends so far, each one shown character
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = data[i].unicode();
-        if (c == u'\r') {
-            if (i + 1 < n && data[i + 1] == u'\n') ++i;
+        if (c == u'\r' || c == u'\n') {
+            if (c == u'\r' && i + 1 < n && data[i + 1] == u'\n') {
+                ++i;
+                ++pairs;
+            }
             lineStart_.push_back(i + 1);
-        } else if (c == u'\n') {
-            lineStart_.push_back(i + 1);
+            shownStart_.push_back(i + 1 - pairs);
         }
     }
 
@@ -184,7 +248,7 @@ void DisplayView::relayout() {
     const qsizetype lines = lineCount();
     lineTop_.assign(size_t(lines) + 1, 0);
     const int base = heightOf(12);
-    const qreal width = std::max(1, viewport()->width() - 2 * kMargin);
+    const qreal width = textWidth();
     auto run = runs.begin();
     for (qsizetype l = 0; l < lines; ++l) {
         const qsizetype start = lineStart_[size_t(l)];
@@ -207,23 +271,35 @@ void DisplayView::relayout() {
 }
 
 void DisplayView::layOut(QTextLayout& layout, qsizetype line, qreal width) const {
+    const double largest = layOut(layout, line, width, 1.0);
+    if (wrap_ || largest < kLargeType || layout.maximumWidth() <= width) return;
+    // The largest whole point size at which the line fits; the other sizes
+    // on the line shrink with it.
+    for (double points = std::floor(largest * width / layout.maximumWidth()); points >= 1; --points) {
+        layOut(layout, line, width, points / largest);
+        if (layout.maximumWidth() <= width) return;
+    }
+}
+
+double DisplayView::layOut(QTextLayout& layout, qsizetype line, qreal width, double scale) const {
     const qsizetype start = lineStart_[size_t(line)];
     const qsizetype end = lineEnd(line);
     const std::vector<TextModel::Run>& runs = model_.runs();
     QList<QTextLayout::FormatRange> formats;
-    double size = 12;
+    double size = 12, largest = 0;
     auto r = runAt(runs, start);
     if (r != runs.end()) size = r->size;
     for (; r != runs.end() && r->start < end; ++r) {
         const qsizetype from = std::max(start, r->start), to = std::min(end, r->start + r->length);
         if (to <= from) continue;
+        largest = std::max(largest, r->size);
         QTextCharFormat format;
-        format.setFont(fontOf(r->size));
+        format.setFont(fontOf(r->size * scale));
         format.setForeground(QColor(r->color.r, r->color.g, r->color.b));
         formats.append({int(from - start), int(to - from), format});
     }
     layout.setText(model_.text().mid(start, end - start));
-    layout.setFont(fontOf(size));
+    layout.setFont(fontOf(size * scale));
     QTextOption option;
     option.setTabStopDistance(kTabStop);
     option.setWrapMode(wrap_ ? QTextOption::WrapAtWordBoundaryOrAnywhere : QTextOption::NoWrap);
@@ -238,6 +314,7 @@ void DisplayView::layOut(QTextLayout& layout, qsizetype line, qreal width) const
         y += textLine.height();
     }
     layout.endLayout();
+    return largest;
 }
 
 void DisplayView::updateScrollBars() {
@@ -260,7 +337,7 @@ void DisplayView::paintEvent(QPaintEvent* event) {
     const qint64 to = top + event->rect().bottom() - kMargin;
     // The first line whose bottom lies below the top of the area to paint.
     qsizetype line = std::upper_bound(lineTop_.begin() + 1, lineTop_.end(), from) - (lineTop_.begin() + 1);
-    const qreal width = std::max(1, viewport()->width() - 2 * kMargin);
+    const qreal width = textWidth();
     const int widest = widest_;
     const qsizetype selFrom = std::min(anchor_, cursor_), selTo = std::max(anchor_, cursor_);
     QTextCharFormat selected;

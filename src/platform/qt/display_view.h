@@ -15,11 +15,19 @@ namespace tovrin {
 // colours, tab stops every 80 pixels, no wrapping of long lines unless asked.
 // Only the lines in sight are laid out and painted, so a report of millions
 // of characters shows as fast as a short one and takes no more memory than
-// the model's own text and an index of its lines.
+// the model's own text and an index of its lines. A line of large type (the
+// change amount) wider than the view is drawn at the largest whole point
+// size that fits, so that no digit is cut off.
+//
+// Assistive technology reads the view as its shown text: the model's text
+// with each line end (CR LF, lone CR, lone LF) one LF. "Shown positions"
+// count in that text; every query is answered from the model and the line
+// index, without a copy of the whole text.
 class DisplayView : public QAbstractScrollArea {
     Q_OBJECT
 public:
     DisplayView(TextModel& model, QWidget* parent = nullptr);
+    const TextModel& model() const { return model_; }
     void setWrapping(bool wrap);
     QTextEdit::LineWrapMode lineWrapMode() const {
         return wrap_ ? QTextEdit::WidgetWidth : QTextEdit::NoWrap;
@@ -35,6 +43,29 @@ public:
     QString toPlainText() const;
     // The selected text, line ends as LF.
     QString selectedText() const;
+
+    // The shown text: its length, a stretch of it, and positions between it
+    // and the model's text (a position inside a CR LF is its line end).
+    qsizetype shownLength() const;
+    QString shownText(qsizetype from, qsizetype to) const;
+    qsizetype shownPosition(qsizetype position) const;
+    qsizetype modelPosition(qsizetype shown) const;
+    // The line holding a shown position, and the shown position where a line
+    // starts (lineCount() gives shownLength()). A line's shown stretch ends
+    // with its LF, the last line's with the text.
+    qsizetype lineAtShown(qsizetype shown) const;
+    qsizetype shownLineStart(qsizetype line) const;
+
+    // Where the character at a position of the model's text is drawn, and
+    // the position under a point, in viewport coordinates.
+    QRect characterRect(qsizetype position) const;
+    qsizetype positionAt(QPoint point) const;
+    // Scrolls a position of the model's text into sight.
+    void showPosition(qsizetype position);
+    // The selection (anchor and cursor, positions of the model's text).
+    qsizetype selectionAnchor() const { return anchor_; }
+    qsizetype selectionCursor() const { return cursor_; }
+    void select(qsizetype anchor, qsizetype cursor);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -53,15 +84,18 @@ private:
     qsizetype lineOf(qsizetype position) const;
     QFont fontOf(double size) const;
     int heightOf(double size) const;
-    // The laid-out text of a line, with the formats of its runs.
+    // The laid-out text of a line, with the formats of its runs; large type
+    // that would not fit `width` is made smaller.
     void layOut(QTextLayout& layout, qsizetype line, qreal width) const;
-    // The text position under a point of the viewport.
-    qsizetype positionAt(QPoint point) const;
+    // At a scale of the model's sizes; gives the largest size on the line.
+    double layOut(QTextLayout& layout, qsizetype line, qreal width, double scale) const;
+    qreal textWidth() const;
 
     TextModel& model_;
     bool wrap_ = false;
-    std::vector<qsizetype> lineStart_;  // where each line begins in the model's text
-    std::vector<qint64> lineTop_;       // the top of each line, and the bottom of the last
+    std::vector<qsizetype> lineStart_;   // where each line begins in the model's text
+    std::vector<qsizetype> shownStart_;  // where each line begins in the shown text
+    std::vector<qint64> lineTop_;        // the top of each line, and the bottom of the last
     mutable std::map<double, int> heights_;
     int widest_ = 0;  // the widest line painted so far
     // The text selected with the mouse or the keyboard, for copying.
