@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "platform/spreadsheet.h"
-#include "workbook/xml_guard.h"
+#include "workbook/xml_part.h"
 
 namespace tovrin {
 
