@@ -363,10 +363,10 @@ public:
         const char* local = XmlPart::localName(name);
         switch (state_) {
             case State::Sheet:
-                if (XmlPart::is(local, "row")) {
-                    startRow(attributes);
-                } else if (XmlPart::is(local, "c")) {
+                if (XmlPart::is(local, "c")) {
                     startCell(attributes);
+                } else if (XmlPart::is(local, "row")) {
+                    startRow(attributes);
                 }
                 break;
             case State::Cell:
@@ -820,7 +820,7 @@ Result Package::resolve(ParsedRow& row) {
             recent.index = index;
             recent.text = shared_.at(qsizetype(index));
         }
-        row.cells[i] = Cell::ofText(recent.text);
+        row.cells[i].text = recent.text;  // the cell is a text already
     }
     return Result::done();
 }
@@ -835,13 +835,20 @@ Result Package::readSheet(const SheetEntry& sheet, SheetRows& rows) {
     // `rows`, which turns it into text and writes it.
     Result outcome = Result::done();
     const auto deliver = [&](std::vector<ParsedRow>& batch, size_t count) {
+        if (!sharedResult_.isDone()) {
+            outcome = sharedResult_.status == Result::Status::Failed ? failed(sharedResult_) : sharedResult_;
+            return false;
+        }
         for (size_t i = 0; i < count; ++i) {
             ParsedRow& row = batch[i];
-            outcome = sharedResult_;
-            if (outcome.isDone()) outcome = resolve(row);
-            if (outcome.status == Result::Status::Failed) outcome = failed(outcome);
-            if (outcome.isDone() && !rows.row(row.number, row.cells)) outcome = Result::stopped();
-            if (!outcome.isDone()) return false;
+            if (const Result r = resolve(row); !r.isDone()) {
+                outcome = failed(r);
+                return false;
+            }
+            if (!rows.row(row.number, row.cells)) {
+                outcome = Result::stopped();
+                return false;
+            }
         }
         return true;
     };

@@ -78,10 +78,10 @@ void XmlPart::tooDeep() { violate(QStringLiteral("标记嵌套超过 %1 层").ar
 
 bool XmlPart::textFits() {
     // A text counts as one token, however many pieces the parser gives it
-    // in: its length is told by where it began in the part.
-    const qint64 at = XML_GetCurrentByteIndex(parser_);
-    if (textStart_ < 0) textStart_ = at;
-    if (at + XML_GetCurrentByteCount(parser_) - textStart_ <= limits_.maxTokenBytes) return true;
+    // in: the pieces lie one after the other in the part, and their bytes
+    // there (a reference's, not the character's) add up.
+    textBytes_ = std::max<qint64>(textBytes_, 0) + XML_GetCurrentByteCount(parser_);
+    if (textBytes_ <= limits_.maxTokenBytes) return true;
     tokenTooLong();
     return false;
 }

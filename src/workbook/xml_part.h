@@ -108,8 +108,8 @@ private:
         // Ends the text being read, if any; false once the reading ended.
         static bool endText(XmlPart& p) {
             if (p.ended_) return false;
-            if (p.textStart_ >= 0) {
-                p.textStart_ = -1;
+            if (p.textBytes_ >= 0) {
+                p.textBytes_ = -1;
                 handler(p).textDone();
             }
             return !p.ended_;
@@ -157,7 +157,7 @@ private:
 
     XML_ParserStruct* parser_ = nullptr;
     int depth_ = 0;
-    qint64 textStart_ = -1;  // where the text being read began in the part, -1 outside a text
+    qint64 textBytes_ = -1;  // the bytes of the text being read in the part, -1 outside a text
     bool ended_ = false;     // the reading ended early, with `result_`
     Result result_;
 

@@ -1,6 +1,5 @@
 #include "workbook/xml_text.h"
 
-#include <bit>
 #include <cstring>
 
 namespace tovrin::xml_text {
@@ -11,7 +10,8 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isAsciiSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 // Without the ASCII white space at both ends.
-QByteArrayView trimmed(QByteArrayView s) {
+[[gnu::always_inline]] inline QByteArrayView trimmed(QByteArrayView s) {
+    if (!s.isEmpty() && !isAsciiSpace(s.front()) && !isAsciiSpace(s.back())) return s;
     qsizetype begin = 0, end = s.size();
     while (begin < end && isAsciiSpace(s[begin])) ++begin;
     while (end > begin && isAsciiSpace(s[end - 1])) --end;
@@ -95,8 +95,10 @@ qsizetype utf16Size(QByteArrayView utf8) {
         if ((x & kTop) == 0) continue;
         const quint64 continuation = x & ~(x << 1) & kTop;
         const quint64 four = x & (x << 1) & (x << 2) & (x << 3) & kTop;
-        size -= std::popcount(continuation);
-        size += std::popcount(four);
+        // The flags summed up: each is the top bit of its byte.
+        constexpr quint64 kOnes = 0x0101010101010101ULL;
+        size -= qsizetype(((continuation >> 7) * kOnes) >> 56);
+        size += qsizetype(((four >> 7) * kOnes) >> 56);
     }
     for (; i < utf8.size(); ++i) {
         const auto b = quint8(utf8[i]);
@@ -106,16 +108,11 @@ qsizetype utf16Size(QByteArrayView utf8) {
     return size;
 }
 
-void append(QString& out, QByteArrayView utf8, qsizetype size) {
-    // As many code units as bytes: ASCII through and through.
-    if (size == utf8.size()) {
-        out.append(QLatin1StringView(utf8));
-        return;
-    }
-    const qsizetype at = out.size();
-    out.resize(at + size);
-    char16_t* to = reinterpret_cast<char16_t*>(out.data()) + at;
-    char16_t* const end = to + size;
+namespace {
+
+// Writes the UTF-16 code units of `utf8` to `to`, at most up to `end`;
+// returns where they end.
+char16_t* widen(QByteArrayView utf8, char16_t* to, char16_t* const end) {
     const auto* from = reinterpret_cast<const uchar*>(utf8.data());
     const uchar* const last = from + utf8.size();
     // The parser gives valid UTF-8; the bounds are kept all the same.
@@ -139,12 +136,29 @@ void append(QString& out, QByteArrayView utf8, qsizetype size) {
             from += 4;
         }
     }
-    out.resize(to - reinterpret_cast<const char16_t*>(out.constData()));
+    return to;
+}
+
+}  // namespace
+
+void append(QString& out, QByteArrayView utf8, qsizetype size) {
+    // As many code units as bytes: ASCII through and through.
+    if (size == utf8.size()) {
+        out.append(QLatin1StringView(utf8));
+        return;
+    }
+    const qsizetype at = out.size();
+    out.resize(at + size);
+    char16_t* const begin = reinterpret_cast<char16_t*>(out.data());
+    out.resize(widen(utf8, begin + at, begin + at + size) - begin);
 }
 
 QString decode(QByteArrayView utf8) {
-    QString out;
-    append(out, utf8, utf16Size(utf8));
+    const qsizetype size = utf16Size(utf8);
+    if (size == utf8.size()) return QString::fromLatin1(utf8);
+    QString out(size, Qt::Uninitialized);
+    char16_t* const begin = reinterpret_cast<char16_t*>(out.data());
+    out.resize(widen(utf8, begin, begin + size) - begin);
     return out;
 }
 
