@@ -101,9 +101,14 @@ XmlPart::Result XmlPart::run(const Callbacks& callbacks) {
     XML_SetElementHandler(parser_, callbacks.start, callbacks.end);
     XML_SetCharacterDataHandler(parser_, callbacks.text);
     boundary_ = callbacks.boundary;
-    qint64 pending = 0;  // the bytes of a tag or comment not yet read to its end
+    // The parser holds a tag or comment until it has read it to its end.
+    // The pieces are cut so that none can end one longer than the bound
+    // unseen: the bytes pending and those of the next piece stay within it,
+    // and pending bytes as many as the bound belong to a longer one.
+    const qint64 maxToken = std::max<qint64>(limits_.maxTokenBytes, 1);
+    qint64 pending = 0;
     while (!ended_) {
-        const qint64 want = std::max(kPieceBytes, pending);
+        const qint64 want = std::min(std::max(kPieceBytes, pending), maxToken - pending);
         char* buffer = static_cast<char*>(XML_GetBuffer(parser_, int(want)));
         if (!buffer) return Result::failed(part_ + QStringLiteral("：内存不足"));
         const qint64 got = file_.read(buffer, want);
@@ -142,7 +147,7 @@ XmlPart::Result XmlPart::run(const Callbacks& callbacks) {
         if (ended_) break;
         if (got == 0) return finish();
         pending = read_ - XML_GetCurrentByteIndex(parser_);
-        if (pending > limits_.maxTokenBytes) tokenTooLong();
+        if (pending >= maxToken) tokenTooLong();
     }
     return result_;
 }
