@@ -19,6 +19,7 @@ Without names every file is written with its default size. NAME is one of:
   cells_bomb.ods      one row of a text cell and COUNT MiB of empty cells (1100)
   rows_bomb.ods       COUNT MiB of empty rows after a goods row (1100)
   text_bomb.ods       one cell whose paragraph holds COUNT MiB of empty spans (1000)
+  prefixes.ods        45,000 namespace prefixes declared, COUNT thousand elements using them (400)
   long_line           tovrincalculate.txt and tovrinback.txt of 2018-12-28 whose
                       middle line is COUNT MB long, the day key every ~100 bytes (50)
 """
@@ -214,6 +215,19 @@ def cells_bomb(path, count):
 def rows_bomb(path, count):
     ods(path, [('<table:table-row>' + TEXT_CELL % '6901234567890' + '</table:table-row>', 1),
                (mib_of('<table:table-row><table:table-cell/></table:table-row>', 2), count)])
+
+
+def prefixes(path, count):
+    n = 45000
+    declarations = ''.join(' xmlns:p%d="urn:u%d"' % (i, i % 7) for i in range(n))
+    head = ('<?xml version="1.0" encoding="UTF-8"?>\n<office:document-content xmlns:office="%s" '
+            'xmlns:table="%s" xmlns:text="%s"%s><office:body><office:spreadsheet><table:table table:name="商品">'
+            % (NS_OFFICE, NS_TABLE, NS_TEXT, declarations))
+    body = ''.join('<p%d:x p%d:a="1"/>' % (i % n, i * 7 % n) for i in range(count * 1000))
+    tail = '</table:table></office:spreadsheet></office:body></office:document-content>'
+    write_zip(path, [('mimetype', ODS_MIME, True),
+                     ('content.xml', head + '<table:table-row>' + TEXT_CELL % '6901234567890' +
+                      '</table:table-row>' + body + tail)])
 
 
 def text_bomb(path, count):
@@ -419,6 +433,7 @@ MAKERS = {
     'cells_bomb.ods': (cells_bomb, 1100),
     'rows_bomb.ods': (rows_bomb, 1100),
     'text_bomb.ods': (text_bomb, 1000),
+    'prefixes.ods': (prefixes, 400),
     'long_line': (long_line, 50),
 }
 

@@ -18,7 +18,7 @@ bool isDeclaration(const char* name) {
 XmlNamespaces::XmlNamespaces(std::initializer_list<QByteArrayView> uris) {
     for (QByteArrayView uri : uris) uris_.push_back(uri.toByteArray());
     // The prefix "xml" is bound without a declaration.
-    bindings_.push_back({QByteArrayLiteral("xml"), uriNumber(kXmlUri), 0});
+    scopes_[QByteArrayLiteral("xml")].push_back(uriNumber(kXmlUri));
 }
 
 int XmlNamespaces::uriNumber(QByteArrayView uri) const {
@@ -32,14 +32,15 @@ int XmlNamespaces::lookUp(QByteArrayView prefix) {
     for (const auto& [known, ns] : known_) {
         if (known == prefix) return ns;
     }
-    int ns = prefix.isEmpty() ? kNone : kUnbound;
-    for (auto b = bindings_.rbegin(); b != bindings_.rend(); ++b) {
-        if (b->prefix == prefix) {
-            ns = b->ns;
-            break;
-        }
+    const auto scope = scopes_.constFind(QByteArray::fromRawData(prefix.data(), prefix.size()));
+    const int ns = scope != scopes_.constEnd() ? scope->back() : prefix.isEmpty() ? kNone : kUnbound;
+    // The few prefixes a document uses are found again without hashing.
+    const std::pair<QByteArray, int> entry(prefix.toByteArray(), ns);
+    if (known_.size() < kKnown) {
+        known_.push_back(entry);
+    } else {
+        known_[nextKnown_++ % kKnown] = entry;
     }
-    known_.emplace_back(prefix.toByteArray(), ns);
     return ns;
 }
 
@@ -50,6 +51,8 @@ int XmlNamespaces::resolve(const char* name, bool element, QByteArrayView& local
         return element ? lookUp({}) : kNone;
     }
     local = QByteArrayView(colon + 1);
+    // A name has at most one colon, with a prefix before it and a name after.
+    if (colon == name || local.isEmpty() || std::strchr(colon + 1, ':')) return kUnbound;
     return lookUp(QByteArrayView(name, colon - name));
 }
 
@@ -63,7 +66,9 @@ bool XmlNamespaces::enter(const char* name, const char** attributes) {
         // An empty value takes the default namespace away; a prefix cannot
         // be taken away.
         const int ns = !value.isEmpty() ? uriNumber(value) : prefixed ? kUnbound : kNone;
-        bindings_.push_back({prefixed ? QByteArray(a[0] + 6) : QByteArray(), ns, depth_});
+        const QByteArray prefix = prefixed ? QByteArray(a[0] + 6) : QByteArray("");
+        scopes_[prefix].push_back(ns);
+        declared_.emplace_back(prefix, depth_);
         declared = true;
     }
     if (declared) known_.clear();
@@ -82,8 +87,11 @@ bool XmlNamespaces::enter(const char* name, const char** attributes) {
 
 void XmlNamespaces::leave() {
     bool undeclared = false;
-    while (!bindings_.empty() && bindings_.back().depth == depth_) {
-        bindings_.pop_back();
+    while (!declared_.empty() && declared_.back().second == depth_) {
+        const auto scope = scopes_.find(declared_.back().first);
+        scope->pop_back();
+        if (scope->empty()) scopes_.erase(scope);
+        declared_.pop_back();
         undeclared = true;
     }
     if (undeclared) known_.clear();

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QHash>
 #include <initializer_list>
 #include <vector>
 
@@ -29,7 +30,8 @@ public:
 
     // At a start tag (as expat gives it): takes its declarations, then
     // resolves its name and those of its attributes. False when one of them
-    // has a prefix that no declaration binds: the XML is not well formed.
+    // has a prefix that no declaration binds, or more than one colon: the
+    // XML is not well formed.
     bool enter(const char* name, const char** attributes);
     // At the end tag of an element entered.
     void leave();
@@ -46,11 +48,7 @@ public:
 
 private:
     static constexpr int kUnbound = -1;
-    struct Binding {
-        QByteArray prefix;  // empty: the default namespace
-        int ns;
-        int depth;
-    };
+    static constexpr size_t kKnown = 8;
     int uriNumber(QByteArrayView uri) const;
     int lookUp(QByteArrayView prefix);
     // The namespace of `name` and its part after the prefix; `element`:
@@ -58,9 +56,14 @@ private:
     int resolve(const char* name, bool element, QByteArrayView& local);
 
     std::vector<QByteArray> uris_;
-    std::vector<Binding> bindings_;
+    // Each prefix's namespaces in scope, the innermost last ("": the
+    // default namespace), and the declarations in the order made, with
+    // the depth of their element.
+    QHash<QByteArray, std::vector<int>> scopes_;
+    std::vector<std::pair<QByteArray, int>> declared_;
     // Prefixes looked up since the declarations in scope last changed.
     std::vector<std::pair<QByteArray, int>> known_;
+    size_t nextKnown_ = 0;
     int depth_ = 0;
     int ns_ = kNone;
     QByteArrayView name_;
