@@ -141,8 +141,12 @@ XmlPart::Result XmlPart::run(const Callbacks& callbacks) {
             }
         }
         if (XML_ParseBuffer(parser_, int(got), got == 0) != XML_STATUS_OK) {
-            if (!ended_) return notWellFormed();
-            break;
+            if (ended_) break;
+            // A text before the fault ended where the fault began, and is
+            // looked at first.
+            const Result malformed = notWellFormed();
+            boundary_(this);
+            return ended_ ? result_ : malformed;
         }
         if (ended_) break;
         if (got == 0) return finish();
