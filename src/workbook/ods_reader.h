@@ -18,9 +18,7 @@ namespace tovrin {
 class OdsReader {
 public:
     // All bounds of the reader, in one place.
-    struct Limits {
-        XmlLimits xml;
-        int maxEntries = workbook_limits::kMaxZipEntries;  // files in the package
+    struct Limits : PackageLimits {
         int maxSheets = workbook_limits::kMaxOdsSheets;
         int maxRowsPerSheet = workbook_limits::kMaxRows;
         // The rows of all sheets together, counting the empty rows between
@@ -29,11 +27,6 @@ public:
         qint64 maxRows = workbook_limits::kMaxRows;
         // The characters the delivered cells can turn into, all together.
         qint64 maxTableChars = workbook_limits::kMaxOdsTableChars;
-        qsizetype maxCellChars = workbook_limits::kMaxCellChars;
-        // A part may unpack to at most this many times the packed bytes read
-        // for it, once it is larger than the floor.
-        qint64 maxUnpackRatio = workbook_limits::kMaxUnpackRatio;
-        qint64 unpackRatioFloor = workbook_limits::kUnpackRatioFloorBytes;
     };
     static constexpr qint64 kNonTextChars = workbook_limits::kOdsNonTextChars;
 

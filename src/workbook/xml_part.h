@@ -23,6 +23,18 @@ struct XmlLimits {
     int maxDepth = workbook_limits::kMaxXmlDepth;
 };
 
+// The bounds the readers of zipped XML packages (.xlsx, .ods) share: those
+// of the XML, the entries of the package, a cell's text, and how far a part
+// may unpack beyond the packed bytes read for it once it is larger than the
+// floor.
+struct PackageLimits {
+    XmlLimits xml;
+    int maxEntries = workbook_limits::kMaxZipEntries;
+    qsizetype maxCellChars = workbook_limits::kMaxCellChars;
+    qint64 maxUnpackRatio = workbook_limits::kMaxUnpackRatio;
+    qint64 unpackRatioFloor = workbook_limits::kUnpackRatioFloorBytes;
+};
+
 // Reads one XML part of a workbook's archive: unpacks it a piece at a time,
 // counting the bytes against the limits, and pushes the pieces into expat,
 // which calls the handler back for each element and text. A document type

@@ -162,28 +162,33 @@ QString decode(QByteArrayView utf8) {
     return out;
 }
 
-std::optional<double> toDouble(QByteArrayView utf8) {
-    if (const auto value = plainNumber(utf8)) return value;
+namespace {
+
+// The value `plain` read from the bytes, or else QString's `convert` of the
+// text.
+template <typename T, typename Convert>
+std::optional<T> orQt(std::optional<T> plain, QByteArrayView utf8, Convert convert) {
+    if (plain) return plain;
     bool ok = false;
-    const double value = decode(utf8).toDouble(&ok);
+    const T value = convert(decode(utf8), &ok);
     if (!ok) return std::nullopt;
     return value;
+}
+
+}  // namespace
+
+std::optional<double> toDouble(QByteArrayView utf8) {
+    return orQt(plainNumber(utf8), utf8, [](const QString& s, bool* ok) { return s.toDouble(ok); });
 }
 
 std::optional<qint64> toLongLong(QByteArrayView utf8) {
-    if (const auto value = plainInteger(utf8)) return value;
-    bool ok = false;
-    const qint64 value = decode(utf8).toLongLong(&ok);
-    if (!ok) return std::nullopt;
-    return value;
+    return orQt(plainInteger(utf8), utf8, [](const QString& s, bool* ok) { return s.toLongLong(ok); });
 }
 
 std::optional<int> toInt(QByteArrayView utf8) {
-    if (const auto value = plainInteger(utf8, 9)) return int(*value);
-    bool ok = false;
-    const int value = decode(utf8).toInt(&ok);
-    if (!ok) return std::nullopt;
-    return value;
+    const std::optional<qint64> plain = plainInteger(utf8, 9);
+    return orQt(plain ? std::optional<int>(int(*plain)) : std::nullopt, utf8,
+                [](const QString& s, bool* ok) { return s.toInt(ok); });
 }
 
 bool equalsCaseBlind(QByteArrayView utf8, QByteArrayView ascii) {
