@@ -464,7 +464,7 @@ private:
         for (Cell& cell : current.cells) {
             cell.kind = Cell::Kind::Empty;
             cell.number = 0;
-            if (!cell.text.isNull()) cell.text = QString();
+            cell.text.clear();
         }
         std::fill(current.shared.begin(), current.shared.end(), -1);
     }
@@ -531,8 +531,10 @@ private:
                 return;
             }
         } else if (type_ == CellType::Shared) {
-            if (const std::optional<qint64> index = xml_text::plainInteger(value_); index && *index >= 0) {
-                cell = Cell::ofText({});
+            if (const std::optional<qint64> index = sharedIndex(); index && *index >= 0) {
+                cell.kind = Cell::Kind::Text;
+                cell.number = 0;
+                cell.text.clear();
                 shared = *index;
                 return;
             }
@@ -577,6 +579,18 @@ private:
                 }
                 break;
         }
+    }
+
+    // The shared string number the value holds, read straight away when it
+    // is digits alone.
+    std::optional<qint64> sharedIndex() const {
+        qint64 index = 0;
+        size_t i = 0;
+        for (; i < value_.size() && i < 18 && value_[i] >= '0' && value_[i] <= '9'; ++i) {
+            index = index * 10 + (value_[i] - '0');
+        }
+        if (i > 0 && i == value_.size()) return index;
+        return xml_text::plainInteger(value_);
     }
 
     Cell numberCell(double number) const {
@@ -820,7 +834,8 @@ Result Package::resolve(ParsedRow& row) {
             recent.index = index;
             recent.text = shared_.at(qsizetype(index));
         }
-        row.cells[i].text = recent.text;  // the cell is a text already
+        QString text = recent.text;
+        row.cells[i].text.swap(text);  // the cell is a text already
     }
     return Result::done();
 }
