@@ -459,7 +459,12 @@ public:
     bool row(int number, std::span<const Cell> cells) override {
         ++rows_;
         last_ = number;
-        lastCells_.assign(cells.begin(), cells.end());
+        columns_ = cells.size();
+        if (cells.size() == 11) {
+            barcode_ = cells[0].text;
+            price_ = cells[4];
+            date_ = cells[8];
+        }
         return true;
     }
     bool endSheet() override { return true; }
@@ -467,9 +472,9 @@ public:
     QString fault(int goods) const {
         if (rows_ != goods + 1) return QStringLiteral("%1 rows read instead of %2").arg(rows_).arg(goods + 1);
         const Goods g = goodsOf(goods);
-        if (last_ != goods + 1 || lastCells_.size() != 11 || lastCells_[0].text != g.barcode ||
-            lastCells_[4].kind != Cell::Kind::Number || std::abs(lastCells_[4].number - g.price) > 1e-9 ||
-            lastCells_[8].kind != Cell::Kind::Date || lastCells_[8].number != 43232) {
+        if (last_ != goods + 1 || columns_ != 11 || barcode_ != g.barcode ||
+            price_.kind != Cell::Kind::Number || std::abs(price_.number - g.price) > 1e-9 ||
+            date_.kind != Cell::Kind::Date || date_.number != 43232) {
             return QStringLiteral("the last row is not goods row %1").arg(goods);
         }
         return {};
@@ -478,7 +483,10 @@ public:
 private:
     int rows_ = 0;
     int last_ = 0;
-    std::vector<Cell> lastCells_;
+    size_t columns_ = 0;
+    // Of the last row: its barcode, price and date.
+    QString barcode_;
+    Cell price_, date_;
 };
 
 // The reader alone against the expat floor over `part`, taking turns; the
