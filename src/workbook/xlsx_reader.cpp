@@ -501,7 +501,7 @@ private:
         style_ = style ? intOf(style) : std::optional<int>(0);
         column_ = at_;
         value_.clear();
-        inline_.clear();
+        if (hasInline_) inline_.clear();
         hasValue_ = hasInline_ = false;
         state_ = State::Cell;
     }
@@ -527,7 +527,7 @@ private:
         // Plain numbers and shared string numbers are read from the bytes.
         if (type_ == CellType::Number) {
             if (const std::optional<double> number = xml_text::plainNumber(value_)) {
-                cell = numberCell(*number);
+                setNumber(cell, *number);
                 return;
             }
         } else if (type_ == CellType::Shared) {
@@ -575,7 +575,7 @@ private:
                     bool ok = false;
                     const double number = v.toDouble(&ok);
                     if (!ok) return xml_.stop(damaged(QStringLiteral("数字“%1”无效").arg(v.left(40))));
-                    cell = numberCell(number);
+                    setNumber(cell, number);
                 }
                 break;
         }
@@ -593,10 +593,13 @@ private:
         return xml_text::plainInteger(value_);
     }
 
-    Cell numberCell(double number) const {
+    // Makes `cell` the number, or the date where the cell's style shows one.
+    void setNumber(Cell& cell, double number) const {
         const bool date =
             style_ && *style_ >= 0 && size_t(*style_) < dateStyles_.size() && dateStyles_[size_t(*style_)];
-        return date ? Cell::ofDate(date1904_ ? number + 1462 : number) : Cell::ofNumber(number);
+        cell.kind = date ? Cell::Kind::Date : Cell::Kind::Number;
+        cell.number = date && date1904_ ? number + 1462 : number;
+        cell.text.clear();
     }
 
     XmlPart& xml_;
