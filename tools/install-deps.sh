@@ -7,6 +7,7 @@ pkgs=(
   cmake ninja-build g++ make python3 git clang-format
   qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins
   libquazip1-qt6-dev zlib1g-dev
+  libexpat1-dev  # the .xlsx and .ods readers parse their XML with expat
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-wqy-zenhei fonts-noto-cjk
   xvfb xauth xdotool x11-utils imagemagick openbox

@@ -16,12 +16,17 @@ Without names every file is written with its default size. NAME is one of:
   many_sheets.xls     COUNT sheet records all naming one 20,000-row sheet (1000)
   rows.xls            COUNT goods rows, 11 columns, over sheets of 62,500 rows (500000)
   rows.xlsx           COUNT goods rows, 11 columns, one sheet (500000)
+  cells_bomb.ods      one row of a text cell and COUNT MiB of empty cells (1100)
+  rows_bomb.ods       COUNT MiB of empty rows after a goods row (1100)
+  text_bomb.ods       one cell whose paragraph holds COUNT MiB of empty spans (1000)
+  prefixes.ods        45,000 namespace prefixes declared, COUNT thousand elements using them (400)
   long_line           tovrincalculate.txt and tovrinback.txt of 2018-12-28 whose
                       middle line is COUNT MB long, the day key every ~100 bytes (50)
 """
 
 import array
 import os
+import random
 import struct
 import sys
 import zlib
@@ -56,20 +61,28 @@ def deflate(pieces):
 
 
 def write_zip(path, parts):
-    """parts: list of (name, pieces)."""
+    """parts: list of (name, pieces) or (name, pieces, stored); a stored part
+    is written as it is (the .ods mimetype)."""
     central = []
     with open(path, 'wb') as f:
-        for name, pieces in parts:
+        for part in parts:
+            name, pieces = part[0], part[1]
+            stored = len(part) > 2 and part[2]
             if isinstance(pieces, (bytes, str)):
                 pieces = [(pieces, 1)]
             pieces = [(p.encode('utf-8') if isinstance(p, str) else p, n) for p, n in pieces]
-            data, crc, size = deflate(pieces)
+            if stored:
+                data = b''.join(p * n for p, n in pieces)
+                crc, size, method = zlib.crc32(data) & 0xFFFFFFFF, len(data), 0
+            else:
+                data, crc, size = deflate(pieces)
+                method = 8
             raw = name.encode('utf-8')
             offset = f.tell()
-            head = struct.pack('<IHHHHHIIIHH', 0x04034B50, 20, 0x0800, 8, 0, 0x21, crc, len(data), size,
+            head = struct.pack('<IHHHHHIIIHH', 0x04034B50, 20, 0x0800, method, 0, 0x21, crc, len(data), size,
                                len(raw), 0)
             f.write(head + raw + data)
-            central.append(struct.pack('<IHHHHHHIIIHHHHHII', 0x02014B50, 20, 20, 0x0800, 8, 0, 0x21, crc,
+            central.append(struct.pack('<IHHHHHHIIIHHHHHII', 0x02014B50, 20, 20, 0x0800, method, 0, 0x21, crc,
                                        len(data), size, len(raw), 0, 0, 0, 0, 0, offset) + raw)
         start = f.tell()
         cd = b''.join(central)
@@ -158,6 +171,68 @@ def rows_xlsx(path, count):
                       r, r % 500, r, r, r, r, r))
     out.append('</sheetData></worksheet>')
     xlsx(path, ''.join(out), ''.join(shared))
+
+
+# ---------------------------------------------------------------------------
+# OpenDocument spreadsheets whose content.xml unpacks to about a gigabyte from
+# a few megabytes: each MiB is mostly one element repeated, behind a comment
+# of noise that keeps it from packing a thousandfold.
+
+NS_OFFICE = 'urn:oasis:names:tc:opendocument:xmlns:office:1.0'
+NS_TABLE = 'urn:oasis:names:tc:opendocument:xmlns:table:1.0'
+NS_TEXT = 'urn:oasis:names:tc:opendocument:xmlns:text:1.0'
+ODS_MIME = 'application/vnd.oasis.opendocument.spreadsheet'
+ODS_NOISE = 600  # hex digits per MiB: the MiB packs about four hundredfold
+
+
+def mib_of(unit, seed):
+    """A MiB of `unit` repeated, behind a comment of noise."""
+    rng = random.Random(seed)
+    noise = '<!--%s-->' % ''.join(rng.choice('0123456789abcdef') for _ in range(ODS_NOISE))
+    return noise + unit * ((MIB - len(noise)) // len(unit))
+
+
+def ods(path, pieces):
+    """A one-table document; pieces are the table's content as (text, repeat)."""
+    head = ('<?xml version="1.0" encoding="UTF-8"?>\n<office:document-content xmlns:office="%s" '
+            'xmlns:table="%s" xmlns:text="%s" office:version="1.3"><office:body><office:spreadsheet>'
+            '<table:table table:name="商品">' % (NS_OFFICE, NS_TABLE, NS_TEXT))
+    tail = '</table:table></office:spreadsheet></office:body></office:document-content>'
+    manifest = ('<?xml version="1.0" encoding="UTF-8"?>\n<manifest:manifest '
+                'xmlns:manifest="urn:oasis:names:tc:opendocument:xmlns:manifest:1.0"/>')
+    write_zip(path, [('mimetype', ODS_MIME, True), ('META-INF/manifest.xml', manifest),
+                     ('content.xml', [(head, 1)] + pieces + [(tail, 1)])])
+
+
+TEXT_CELL = '<table:table-cell office:value-type="string"><text:p>%s</text:p></table:table-cell>'
+
+
+def cells_bomb(path, count):
+    ods(path, [('<table:table-row>' + TEXT_CELL % '6901234567890', 1),
+               (mib_of('<table:table-cell/>', 1), count), ('</table:table-row>', 1)])
+
+
+def rows_bomb(path, count):
+    ods(path, [('<table:table-row>' + TEXT_CELL % '6901234567890' + '</table:table-row>', 1),
+               (mib_of('<table:table-row><table:table-cell/></table:table-row>', 2), count)])
+
+
+def prefixes(path, count):
+    n = 45000
+    declarations = ''.join(' xmlns:p%d="urn:u%d"' % (i, i % 7) for i in range(n))
+    head = ('<?xml version="1.0" encoding="UTF-8"?>\n<office:document-content xmlns:office="%s" '
+            'xmlns:table="%s" xmlns:text="%s"%s><office:body><office:spreadsheet><table:table table:name="商品">'
+            % (NS_OFFICE, NS_TABLE, NS_TEXT, declarations))
+    body = ''.join('<p%d:x p%d:a="1"/>' % (i % n, i * 7 % n) for i in range(count * 1000))
+    tail = '</table:table></office:spreadsheet></office:body></office:document-content>'
+    write_zip(path, [('mimetype', ODS_MIME, True),
+                     ('content.xml', head + '<table:table-row>' + TEXT_CELL % '6901234567890' +
+                      '</table:table-row>' + body + tail)])
+
+
+def text_bomb(path, count):
+    ods(path, [('<table:table-row><table:table-cell office:value-type="string"><text:p>a', 1),
+               (mib_of('<text:span/>', 3), count), ('</text:p></table:table-cell></table:table-row>', 1)])
 
 
 # ---------------------------------------------------------------------------
@@ -355,6 +430,10 @@ MAKERS = {
     'many_sheets.xls': (many_sheets, 1000),
     'rows.xls': (rows_xls, 500000),
     'rows.xlsx': (rows_xlsx, 500000),
+    'cells_bomb.ods': (cells_bomb, 1100),
+    'rows_bomb.ods': (rows_bomb, 1100),
+    'text_bomb.ods': (text_bomb, 1000),
+    'prefixes.ods': (prefixes, 400),
     'long_line': (long_line, 50),
 }
 

@@ -24,6 +24,7 @@ run() {
   grep -E '^(import|report|  said)' "$work/out" | cut -c1-200 | head -3 | sed 's/^/    /'
 }
 for f in inline_runs.xlsx comment_split.xlsx shared_runs.xlsx many_sheets.xls sheet_bomb.xlsx shared_bomb.xlsx \
+         cells_bomb.ods rows_bomb.ods text_bomb.ods prefixes.ods \
          rows.xls rows.xlsx; do
   [ -f "$data/$f" ] && run "$f" import "$data/$f" "$work"
 done

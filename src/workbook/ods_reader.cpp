@@ -4,12 +4,14 @@
 #include <quazip/quazipfile.h>
 
 #include <QDateTime>
-#include <QXmlStreamReader>
 #include <algorithm>
+#include <cstring>
 #include <optional>
 #include <vector>
 
+#include "workbook/xml_namespaces.h"
 #include "workbook/xml_part.h"
+#include "workbook/xml_text.h"
 
 namespace tovrin {
 
@@ -17,22 +19,7 @@ namespace {
 
 using Result = SpreadsheetReader::Result;
 
-const QString kOffice = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:office:1.0");
-const QString kTable = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:table:1.0");
-const QString kText = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:text:1.0");
-const QString kCalcExt =
-    QStringLiteral("urn:org:documentfoundation:names:experimental:calc:xmlns:calcext:1.0");
-
 Result damaged(const QString& what) { return Result::failed(QStringLiteral("文件已损坏：") + what); }
-
-// A repetition count: at least 1; an absurd count is cut to `cap`.
-qint64 repeatCount(QStringView text, qint64 cap) {
-    if (text.isEmpty()) return 1;
-    bool ok = false;
-    const qlonglong n = text.toLongLong(&ok);
-    if (!ok || n < 1) return 1;
-    return std::min<qint64>(n, cap);
-}
 
 // Serial day number (day 0 = 1899-12-30) of "2018-05-12" or
 // "2018-05-12T09:05:07.250".
@@ -90,94 +77,192 @@ std::optional<double> durationSerial(QStringView text) {
     return (negative ? -seconds : seconds) / 86400;
 }
 
+// A repetition count: at least 1; an absurd count is cut to `cap`.
+qint64 repeatCount(QByteArrayView text, qint64 cap) {
+    if (text.isEmpty()) return 1;
+    const std::optional<qint64> n = xml_text::toLongLong(text);
+    if (!n || *n < 1) return 1;
+    return std::min<qint64>(*n, cap);
+}
+
+// The serial of a plain "2018-05-12", read from the bytes; anything else
+// goes through dateSerial().
+std::optional<double> dateSerial(QByteArrayView text) {
+    const auto digit = [&](int i) { return text[i] >= '0' && text[i] <= '9' ? text[i] - '0' : -1; };
+    const auto number = [&](int from, int count) {
+        int n = 0;
+        for (int i = from; i < from + count; ++i) {
+            if (digit(i) < 0) return -1;
+            n = n * 10 + digit(i);
+        }
+        return n;
+    };
+    if (text.size() == 10 && text[4] == '-' && text[7] == '-') {
+        const int year = number(0, 4), month = number(5, 2), day = number(8, 2);
+        if (year > 0 && month >= 0 && day >= 0) {
+            const QDate date(year, month, day);
+            if (!date.isValid()) return std::nullopt;
+            return double(QDate(1899, 12, 30).daysTo(date));
+        }
+    }
+    return dateSerial(QStringView(xml_text::decode(text)).trimmed());
+}
+
+enum Namespace { kOffice = 2, kTable, kText, kCalcExt };
+
 // Walks content.xml: every table:table of the body is one sheet.
 class Content {
 public:
-    Content(QXmlStreamReader& x, const OdsReader::Limits& limits, int columns, SheetRows& rows)
-        : x_(x), limits_(limits), columns_(std::max(columns, 0)), rows_(rows), cells_(size_t(columns_)) {}
+    Content(XmlPart& xml, const OdsReader::Limits& limits, int columns, SheetRows& rows)
+        : xml_(xml),
+          limits_(limits),
+          columns_(std::max(columns, 0)),
+          rows_(rows),
+          cells_(size_t(columns_)),
+          names_({kOfficeUri, kTableUri, kTextUri, kCalcExtUri}) {}
 
-    Result read() {
-        while (!x_.atEnd()) {
-            if (x_.readNext() != QXmlStreamReader::StartElement) continue;
-            if (isTable(u"table") && !readTable()) return result_;
+    void start(const char* name, const char** attributes) {
+        if (!names_.enter(name, attributes)) return xml_.malformed();
+        switch (state_) {
+            case State::Body:
+                if (isTable("table")) beginTable();
+                break;
+            case State::Table:
+                if (isTable("table-row")) {
+                    beginRow();
+                } else if (isTable("table-row-group") || isTable("table-header-rows") ||
+                           isTable("table-rows")) {
+                    ++depth_;
+                } else {
+                    skip(State::Table);
+                }
+                break;
+            case State::Row:
+                if (!isTable("table-cell") && !isTable("covered-table-cell")) return skip(State::Row);
+                times_ = repeatCount(names_.value(kTable, "number-columns-repeated"), columns_ + 1);
+                if (column_ >= columns_) return skip(State::Row);
+                beginCell();
+                break;
+            case State::Cell:
+                if (isText("p") || isText("h")) {
+                    if (paragraphs_ && !append("\n")) return;
+                    paragraphs_ = true;
+                    blank_ = true;
+                    paragraphDepth_ = 1;
+                    state_ = State::Paragraph;
+                } else {
+                    skip(State::Cell);  // comments, drawings, ...
+                }
+                break;
+            case State::Paragraph:
+                startInParagraph();
+                break;
+            case State::Skip:
+                ++skip_;
+                break;
         }
-        return Result::done();
     }
+
+    void end(const char*) {
+        names_.leave();
+        switch (state_) {
+            case State::Body:
+                break;
+            case State::Table:
+                if (--depth_ == 0) endTable();
+                break;
+            case State::Row:
+                endRow();
+                break;
+            case State::Cell:
+                endCell();
+                break;
+            case State::Paragraph:
+                if (--paragraphDepth_ == 0) state_ = State::Cell;
+                break;
+            case State::Skip:
+                if (--skip_ == 0) state_ = after_;
+                break;
+        }
+    }
+
+    // A paragraph's text: white space in the XML collapsed to one blank and
+    // dropped at the start.
+    void text(const char* data, int size) {
+        if (state_ != State::Paragraph) return;
+        for (int i = 0; i < size;) {
+            const char c = data[i];
+            const bool space = c == ' ' || c == '\t' || c == '\n' || c == '\r';
+            if (space && blank_) {
+                ++i;
+                continue;
+            }
+            blank_ = space;
+            // A character of four bytes takes two code units.
+            const auto b = quint8(c);
+            const int bytes = std::min(b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4, size - i);
+            if (textSize_ + (bytes == 4 ? 1 : 0) >= limits_.maxCellChars) return tooLong();
+            if (space) {
+                text_ += ' ';
+            } else {
+                text_.append(data + i, size_t(bytes));
+            }
+            textSize_ += bytes == 4 ? 2 : 1;
+            i += bytes;
+        }
+    }
+    void textDone() {}
 
 private:
-    bool is(const QString& ns, QStringView name) const {
-        return x_.name() == name && x_.namespaceUri() == ns;
-    }
-    bool isTable(QStringView name) const { return is(kTable, name); }
-    bool isText(QStringView name) const { return is(kText, name); }
+    static inline const QByteArray kOfficeUri = "urn:oasis:names:tc:opendocument:xmlns:office:1.0";
+    static inline const QByteArray kTableUri = "urn:oasis:names:tc:opendocument:xmlns:table:1.0";
+    static inline const QByteArray kTextUri = "urn:oasis:names:tc:opendocument:xmlns:text:1.0";
+    static inline const QByteArray kCalcExtUri =
+        "urn:org:documentfoundation:names:experimental:calc:xmlns:calcext:1.0";
 
-    bool fail(const Result& r) {
-        result_ = r;
-        return false;
-    }
-    bool failSheet(const QString& why) {
-        return fail(Result::failed(QStringLiteral("工作表“%1”无法读取：%2").arg(sheet_, why)));
-    }
-    bool stop() { return fail(Result::stopped()); }
+    enum class State { Body, Table, Row, Cell, Paragraph, Skip };
 
-    bool readTable() {
+    bool isTable(QByteArrayView name) const { return names_.is(kTable, name); }
+    bool isText(QByteArrayView name) const { return names_.is(kText, name); }
+
+    void skip(State after) {
+        after_ = after;
+        skip_ = 1;
+        state_ = State::Skip;
+    }
+    void fail(const Result& r) { xml_.stop(r); }
+    void failSheet(const QString& why) {
+        fail(Result::failed(QStringLiteral("工作表“%1”无法读取：%2").arg(sheet_, why)));
+    }
+    void stop() { fail(Result::stopped()); }
+
+    void beginTable() {
         if (++sheets_ > limits_.maxSheets) {
             return fail(Result::failed(QStringLiteral("工作表太多（超过 %1 张）").arg(limits_.maxSheets)));
         }
-        sheet_ = x_.attributes().value(kTable, QLatin1String("name")).toString();
+        sheet_ = xml_text::decode(names_.value(kTable, "name"));
         if (!rows_.beginSheet(sheet_)) return stop();
         rowsSeen_ = 0;
         lastDelivered_ = 0;
-        int depth = 1;
-        while (depth > 0 && !x_.atEnd()) {
-            const auto token = x_.readNext();
-            if (token == QXmlStreamReader::EndElement) {
-                --depth;
-                continue;
-            }
-            if (token != QXmlStreamReader::StartElement) continue;
-            if (isTable(u"table-row")) {
-                if (!readRow()) return false;
-            } else if (isTable(u"table-row-group") || isTable(u"table-header-rows") ||
-                       isTable(u"table-rows")) {
-                ++depth;
-            } else {
-                x_.skipCurrentElement();
-            }
-        }
-        if (x_.hasError()) return true;  // reported by the caller
-        rowsBefore_ += lastDelivered_;
-        if (!rows_.endSheet()) return stop();
-        return true;
+        depth_ = 1;
+        state_ = State::Table;
     }
 
-    bool readRow() {
-        const qint64 repeat = repeatCount(
-            x_.attributes().value(kTable, QLatin1String("number-rows-repeated")), limits_.maxRows + 1);
-        std::fill(cells_.begin(), cells_.end(), Cell{});
-        qint64 column = 0;
-        while (!x_.atEnd()) {
-            const auto token = x_.readNext();
-            if (token == QXmlStreamReader::EndElement) break;  // </table:table-row>
-            if (token != QXmlStreamReader::StartElement) continue;
-            if (!isTable(u"table-cell") && !isTable(u"covered-table-cell")) {
-                x_.skipCurrentElement();
-                continue;
-            }
-            const qint64 times = repeatCount(
-                x_.attributes().value(kTable, QLatin1String("number-columns-repeated")), columns_ + 1);
-            if (column >= columns_) {
-                x_.skipCurrentElement();
-                continue;
-            }
-            Cell cell;
-            if (!readCell(cell)) return false;
-            const qint64 end = std::min<qint64>(column + times, columns_);
-            for (qint64 c = column; c < end; ++c) cells_[size_t(c)] = cell;
-            column += times;
-        }
-        if (x_.hasError()) return true;
+    void endTable() {
+        state_ = State::Body;
+        rowsBefore_ += lastDelivered_;
+        if (!rows_.endSheet()) stop();
+    }
 
+    void beginRow() {
+        repeat_ = repeatCount(names_.value(kTable, "number-rows-repeated"), limits_.maxRows + 1);
+        std::fill(cells_.begin(), cells_.end(), Cell{});
+        column_ = 0;
+        state_ = State::Row;
+    }
+
+    void endRow() {
+        state_ = State::Table;
         qint64 chars = 0;
         for (const Cell& c : cells_) {
             if (c.kind == Cell::Kind::Text || c.kind == Cell::Kind::Error) {
@@ -189,7 +274,7 @@ private:
         const bool any = std::any_of(cells_.begin(), cells_.end(),
                                      [](const Cell& c) { return c.kind != Cell::Kind::Empty; });
         if (any) {
-            for (qint64 k = 0; k < repeat; ++k) {
+            for (qint64 k = 0; k < repeat_; ++k) {
                 const qint64 number = rowsSeen_ + 1 + k;
                 if (number > limits_.maxRowsPerSheet) {
                     return failSheet(QStringLiteral("超过 %1 行").arg(limits_.maxRowsPerSheet));
@@ -207,200 +292,201 @@ private:
                 lastDelivered_ = number;
             }
         }
-        rowsSeen_ = std::min<qint64>(rowsSeen_ + repeat, qint64(limits_.maxRowsPerSheet) + 1);
-        return true;
+        rowsSeen_ = std::min<qint64>(rowsSeen_ + repeat_, qint64(limits_.maxRowsPerSheet) + 1);
     }
 
-    // The cell the reader stands on, read to its end.
-    bool readCell(Cell& cell) {
-        // The value is taken from the attributes before the children are
-        // read, in one pass and without copying them, so that the reader can
-        // reuse its attribute list.
-        enum class Type { None, Number, Date, Boolean, String, Other };
-        Type type = Type::None;
-        bool error = false;
-        double value = 0;
-        bool valid = true;  // the value attribute could be read
-        QString invalid, stringValue;
-        {
-            const QXmlStreamAttributes a = x_.attributes();
-            QStringView valueType, number, date, time, boolean, string;
-            for (const QXmlStreamAttribute& attribute : a) {
-                const QStringView name = attribute.name();
-                if (attribute.namespaceUri() == kOffice) {
-                    if (name == u"value-type") {
-                        valueType = attribute.value();
-                    } else if (name == u"value") {
-                        number = attribute.value();
-                    } else if (name == u"date-value") {
-                        date = attribute.value();
-                    } else if (name == u"time-value") {
-                        time = attribute.value();
-                    } else if (name == u"boolean-value") {
-                        boolean = attribute.value();
-                    } else if (name == u"string-value") {
-                        string = attribute.value();
-                    }
-                } else if (name == u"value-type" && attribute.namespaceUri() == kCalcExt) {
-                    error = attribute.value() == u"error";
+    // The cell's value, taken from its attributes in one pass.
+    void beginCell() {
+        type_ = Type::None;
+        error_ = false;
+        value_ = 0;
+        valid_ = true;
+        invalid_.clear();
+        stringValue_.clear();
+        QByteArrayView valueType, number, date, time, boolean, string;
+        for (const XmlNamespaces::Attribute& a : names_.attributes()) {
+            if (a.ns == kOffice) {
+                if (a.name == "value-type") {
+                    valueType = QByteArrayView(a.value);
+                } else if (a.name == "value") {
+                    number = QByteArrayView(a.value);
+                } else if (a.name == "date-value") {
+                    date = QByteArrayView(a.value);
+                } else if (a.name == "time-value") {
+                    time = QByteArrayView(a.value);
+                } else if (a.name == "boolean-value") {
+                    boolean = QByteArrayView(a.value);
+                } else if (a.name == "string-value") {
+                    string = QByteArrayView(a.value);
                 }
-            }
-            if (valueType == u"float" || valueType == u"percentage" || valueType == u"currency") {
-                type = Type::Number;
-                value = number.trimmed().toDouble(&valid);
-                if (!valid) invalid = number.trimmed().left(40).toString();
-            } else if (valueType == u"date" || valueType == u"time") {
-                type = Type::Date;
-                const std::optional<double> serial =
-                    valueType == u"date" ? dateSerial(date.trimmed()) : durationSerial(time.trimmed());
-                valid = serial.has_value();
-                value = serial.value_or(0);
-            } else if (valueType == u"boolean") {
-                type = Type::Boolean;
-                const QStringView b = boolean.trimmed();
-                value = b.compare(u"true", Qt::CaseInsensitive) == 0 || b == u"1" ? 1 : 0;
-            } else if (valueType == u"string") {
-                type = Type::String;
-                if (string.size() > limits_.maxCellChars) return tooLong();
-                stringValue = string.toString();
-            } else if (!valueType.isEmpty()) {
-                type = Type::Other;
+            } else if (a.ns == kCalcExt && a.name == "value-type") {
+                error_ = QByteArrayView(a.value) == "error";
             }
         }
-        text_.resize(0);
-        bool paragraphs = false;
-        while (!x_.atEnd()) {
-            const auto token = x_.readNext();
-            if (token == QXmlStreamReader::EndElement) break;  // </table:table-cell>
-            if (token != QXmlStreamReader::StartElement) continue;
-            if (isText(u"p") || isText(u"h")) {
-                if (paragraphs && !append(u"\n")) return false;
-                paragraphs = true;
-                if (!readParagraph()) return false;
+        if (valueType == "float" || valueType == "percentage" || valueType == "currency") {
+            type_ = Type::Number;
+            if (const std::optional<double> plain = xml_text::plainNumber(number)) {
+                value_ = *plain;
             } else {
-                x_.skipCurrentElement();  // comments, drawings, ...
+                const QString trimmed = xml_text::decode(number).trimmed();
+                value_ = trimmed.toDouble(&valid_);
+                if (!valid_) invalid_ = trimmed.left(40);
             }
+        } else if (valueType == "date" || valueType == "time") {
+            type_ = Type::Date;
+            const std::optional<double> serial =
+                valueType == "date" ? dateSerial(date)
+                                    : durationSerial(QStringView(xml_text::decode(time)).trimmed());
+            valid_ = serial.has_value();
+            value_ = serial.value_or(0);
+        } else if (valueType == "boolean") {
+            type_ = Type::Boolean;
+            const QString b = xml_text::decode(boolean).trimmed();
+            value_ = b.compare(u"true", Qt::CaseInsensitive) == 0 || b == u"1" ? 1 : 0;
+        } else if (valueType == "string") {
+            type_ = Type::String;
+            if (xml_text::utf16Size(string) > limits_.maxCellChars) return tooLong();
+            stringValue_ = xml_text::decode(string);
+        } else if (!valueType.isEmpty()) {
+            type_ = Type::Other;
         }
-        if (x_.hasError()) return true;
+        text_.clear();
+        textSize_ = 0;
+        paragraphs_ = false;
+        state_ = State::Cell;
+    }
 
-        switch (type) {
+    void endCell() {
+        state_ = State::Row;
+        Cell cell;
+        switch (type_) {
             case Type::Number:
-                if (!valid) return failSheet(QStringLiteral("数字“%1”无效").arg(invalid));
-                cell = Cell::ofNumber(value);
+                if (!valid_) return failSheet(QStringLiteral("数字“%1”无效").arg(invalid_));
+                cell = Cell::ofNumber(value_);
                 break;
             case Type::Date:
-                cell = valid ? Cell::ofDate(value) : Cell::ofText(text_);
+                cell = valid_ ? Cell::ofDate(value_) : Cell::ofText(text());
                 break;
             case Type::Boolean:
-                cell = Cell::ofBoolean(value != 0);
+                cell = Cell::ofBoolean(value_ != 0);
                 break;
             case Type::String:
-                if (error) {
-                    cell = Cell::ofError(text_);
+                if (error_) {
+                    cell = Cell::ofError(text());
                 } else {
-                    cell = Cell::ofText(paragraphs ? text_ : stringValue);
+                    cell = Cell::ofText(paragraphs_ ? text() : stringValue_);
                 }
                 break;
             case Type::Other:
-                cell = error ? Cell::ofError(text_) : Cell::ofText(text_);
+                cell = error_ ? Cell::ofError(text()) : Cell::ofText(text());
                 break;
             case Type::None:
-                cell = text_.isEmpty() ? Cell{} : Cell::ofText(text_);
+                cell = text_.empty() ? Cell{} : Cell::ofText(text());
                 break;
         }
-        return true;
+        const qint64 end = std::min<qint64>(column_ + times_, columns_);
+        for (qint64 c = column_; c < end; ++c) cells_[size_t(c)] = cell;
+        column_ += times_;
     }
 
-    bool tooLong() {
-        return failSheet(
+    QString text() const {
+        QString out;
+        xml_text::append(out, text_, textSize_);
+        return out;
+    }
+
+    void tooLong() {
+        failSheet(
             QStringLiteral("第 %1 行有单元格超过 %2 个字").arg(rowsSeen_ + 1).arg(limits_.maxCellChars));
     }
 
-    bool append(QStringView s) {
-        if (text_.size() + s.size() > limits_.maxCellChars) return tooLong();
-        text_ += s;
-        return true;
-    }
-
-    // A paragraph's text: white space in the XML collapsed to one blank and
-    // dropped at the start, text:s giving its count of blanks, text:tab a TAB
-    // and text:line-break a line feed; spans and links give their text, notes
-    // and comments none.
-    bool readParagraph() {
-        bool blank = true;  // the text so far ends in collapsible white space
-        int depth = 1;
-        while (depth > 0 && !x_.atEnd()) {
-            switch (x_.readNext()) {
-                case QXmlStreamReader::Characters: {
-                    const QStringView t = x_.text();
-                    for (QChar c : t) {
-                        const bool space = c == u' ' || c == u'\t' || c == u'\n' || c == u'\r';
-                        if (space && blank) continue;
-                        blank = space;
-                        if (text_.size() >= limits_.maxCellChars) return tooLong();
-                        text_ += space ? QChar(u' ') : c;
-                    }
-                    break;
-                }
-                case QXmlStreamReader::StartElement:
-                    if (isText(u"s")) {
-                        const qint64 n = repeatCount(x_.attributes().value(kText, QLatin1String("c")),
-                                                     limits_.maxCellChars + 1);
-                        if (text_.size() + n > limits_.maxCellChars) return tooLong();
-                        text_.append(QString(qsizetype(n), QLatin1Char(' ')));
-                        blank = false;
-                        x_.skipCurrentElement();
-                    } else if (isText(u"tab")) {
-                        if (!append(u"\t")) return false;
-                        blank = false;
-                        x_.skipCurrentElement();
-                    } else if (isText(u"line-break")) {
-                        if (!append(u"\n")) return false;
-                        blank = false;
-                        x_.skipCurrentElement();
-                    } else if (isText(u"note") || isText(u"ruby-text") || is(kOffice, u"annotation")) {
-                        x_.skipCurrentElement();
-                    } else {
-                        ++depth;
-                    }
-                    break;
-                case QXmlStreamReader::EndElement:
-                    --depth;
-                    break;
-                default:
-                    break;
-            }
+    bool append(const char* s) {
+        const qsizetype n = qsizetype(std::strlen(s));
+        if (textSize_ + n > limits_.maxCellChars) {
+            tooLong();
+            return false;
         }
+        text_ += s;
+        textSize_ += n;
         return true;
     }
 
-    QXmlStreamReader& x_;
+    // text:s gives its count of blanks, text:tab a TAB and text:line-break a
+    // line feed; spans and links give their text, notes and comments none.
+    void startInParagraph() {
+        if (isText("s")) {
+            const qint64 n = repeatCount(names_.value(kText, "c"), limits_.maxCellChars + 1);
+            if (textSize_ + n > limits_.maxCellChars) return tooLong();
+            text_.append(size_t(n), ' ');
+            textSize_ += n;
+            blank_ = false;
+            skip(State::Paragraph);
+        } else if (isText("tab")) {
+            if (!append("\t")) return;
+            blank_ = false;
+            skip(State::Paragraph);
+        } else if (isText("line-break")) {
+            if (!append("\n")) return;
+            blank_ = false;
+            skip(State::Paragraph);
+        } else if (isText("note") || isText("ruby-text") || names_.is(kOffice, "annotation")) {
+            skip(State::Paragraph);
+        } else {
+            ++paragraphDepth_;
+        }
+    }
+
+    enum class Type { None, Number, Date, Boolean, String, Other };
+
+    XmlPart& xml_;
     const OdsReader::Limits& limits_;
     int columns_;
     SheetRows& rows_;
     std::vector<Cell> cells_;
-    QString text_;
+    XmlNamespaces names_;
+
+    State state_ = State::Body;
+    State after_ = State::Body;  // the state a skipped element returns to
+    int skip_ = 0;               // the depth inside a skipped element
+    int depth_ = 0;              // the depth inside the table, row groups counted
+    int paragraphDepth_ = 0;
+
     QString sheet_;
-    Result result_;
     int sheets_ = 0;
     qint64 rowsSeen_ = 0;       // rows of the current sheet, empty ones included
     qint64 lastDelivered_ = 0;  // the current sheet's last row handed on
     qint64 rowsBefore_ = 0;     // rows of the earlier sheets, up to their last row handed on
     qint64 tableChars_ = 0;
+
+    // The row being read.
+    qint64 repeat_ = 1;
+    qint64 column_ = 0;
+    qint64 times_ = 1;
+
+    // The cell being read.
+    Type type_ = Type::None;
+    bool error_ = false;
+    double value_ = 0;
+    bool valid_ = true;  // the value attribute could be read
+    QString invalid_, stringValue_;
+    std::string text_;  // its paragraphs' text
+    qsizetype textSize_ = 0;
+    bool paragraphs_ = false;
+    bool blank_ = true;  // the text so far ends in collapsible white space
 };
 
-// Reads one part of the package; `body` walks its XML.
+// Reads one part of the package with `body`, which reads the XmlPart it is
+// given; the part is refused as soon as it unpacks to far more than the
+// packed bytes read for it.
 template <typename Body>
-Result readPart(QuaZip& zip, const QString& part, const OdsReader::Limits& limits, qint64& unpacked,
-                Body&& body) {
+Result readPart(QuaZip& zip, const QIODevice& packed, const QString& part, const OdsReader::Limits& limits,
+                qint64& unpacked, Body&& body) {
     if (!zip.setCurrentFile(part, QuaZip::csSensitive)) return damaged(QStringLiteral("缺少 ") + part);
     QuaZipFile file(&zip);
     if (!file.open(QIODevice::ReadOnly)) return damaged(QStringLiteral("无法解压 ") + part);
-    XmlGuard guard(file, limits.xml, unpacked);
-    QXmlStreamReader x(&guard);
-    x.setNamespaceProcessing(true);
-    const Result result = body(x);
-    return finishXmlPart(part, result, x, guard, file);
+    XmlPart xml(file, part, limits.xml, unpacked);
+    xml.watchRatio(packed, limits.maxUnpackRatio, limits.unpackRatioFloor);
+    return body(xml);
 }
 
 }  // namespace
@@ -429,16 +515,26 @@ SpreadsheetReader::Result OdsReader::read(QIODevice& device, int columns, SheetR
     // A document saved with a password has its parts encrypted; the
     // manifest says so.
     if (names.contains(QStringLiteral("META-INF/manifest.xml"))) {
+        struct Manifest {
+            void start(const char* name, const char** attributes) {
+                if (!names.enter(name, attributes)) return xml.malformed();
+                if (names.name() == "encryption-data") encrypted = true;
+            }
+            void end(const char*) { names.leave(); }
+            void text(const char*, int) {}
+            void textDone() {}
+            XmlPart& xml;
+            XmlNamespaces names{};
+            bool encrypted = false;
+        };
         bool encrypted = false;
-        const Result r = readPart(
-            zip, QStringLiteral("META-INF/manifest.xml"), limits_, unpacked, [&](QXmlStreamReader& x) {
-                while (!x.atEnd()) {
-                    if (x.readNext() == QXmlStreamReader::StartElement && x.name() == u"encryption-data") {
-                        encrypted = true;
-                    }
-                }
-                return Result::done();
-            });
+        const Result r = readPart(zip, device, QStringLiteral("META-INF/manifest.xml"), limits_, unpacked,
+                                  [&](XmlPart& xml) {
+                                      Manifest manifest{xml, XmlNamespaces{}, false};
+                                      const Result result = xml.read(manifest);
+                                      encrypted = manifest.encrypted;
+                                      return result;
+                                  });
         if (encrypted) {
             return Result::failed(QStringLiteral("文件设有密码，请在表格软件里去掉密码另存后再导入"));
         }
@@ -447,8 +543,10 @@ SpreadsheetReader::Result OdsReader::read(QIODevice& device, int columns, SheetR
     if (!names.contains(QStringLiteral("content.xml"))) {
         return Result::failed(QStringLiteral("文件不是 .ods 表格（压缩包里没有 content.xml）"));
     }
-    return readPart(zip, QStringLiteral("content.xml"), limits_, unpacked,
-                    [&](QXmlStreamReader& x) { return Content(x, limits_, columns, rows).read(); });
+    return readPart(zip, device, QStringLiteral("content.xml"), limits_, unpacked, [&](XmlPart& xml) {
+        Content content(xml, limits_, columns, rows);
+        return xml.read(content);
+    });
 }
 
 }  // namespace tovrin

@@ -4,7 +4,8 @@
 #include <QIODevice>
 
 #include "platform/spreadsheet.h"
-#include "workbook/xml_guard.h"
+#include "workbook/workbook_limits.h"
+#include "workbook/xml_part.h"
 
 namespace tovrin {
 
@@ -17,22 +18,17 @@ namespace tovrin {
 class OdsReader {
 public:
     // All bounds of the reader, in one place.
-    struct Limits {
-        XmlLimits xml;
-        int maxEntries = 20000;  // files in the package
-        int maxSheets = 10000;
-        int maxRowsPerSheet = 1048576;
+    struct Limits : PackageLimits {
+        int maxSheets = workbook_limits::kMaxOdsSheets;
+        int maxRowsPerSheet = workbook_limits::kMaxRows;
         // The rows of all sheets together, counting the empty rows between
         // them, which the table gets as blank lines: as many as one sheet
         // can have.
-        qint64 maxRows = qint64(1) << 20;
-        // The characters the delivered cells can turn into, all together; a
-        // cell that is not a text counts as kNonTextChars. Repeated rows make
-        // a small file give many cells, so this bounds what they can give.
-        qint64 maxTableChars = qint64(256) << 20;
-        qsizetype maxCellChars = 32767;
+        qint64 maxRows = workbook_limits::kMaxRows;
+        // The characters the delivered cells can turn into, all together.
+        qint64 maxTableChars = workbook_limits::kMaxOdsTableChars;
     };
-    static constexpr qint64 kNonTextChars = 24;
+    static constexpr qint64 kNonTextChars = workbook_limits::kOdsNonTextChars;
 
     OdsReader() = default;
     explicit OdsReader(const Limits& limits) : limits_(limits) {}

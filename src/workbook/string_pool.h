@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "workbook/xml_text.h"
+
 namespace tovrin {
 
 // The shared strings of a workbook, kept in one buffer with their end
@@ -19,6 +21,13 @@ public:
     bool add(QStringView text) {
         if (qsizetype(ends_.size()) >= maxStrings_ || chars_.size() + text.size() > maxChars_) return false;
         chars_.append(text);
+        ends_.push_back(quint32(chars_.size()));
+        return true;
+    }
+    // The same for UTF-8 text of `size` UTF-16 code units.
+    bool addUtf8(QByteArrayView utf8, qsizetype size) {
+        if (qsizetype(ends_.size()) >= maxStrings_ || chars_.size() + size > maxChars_) return false;
+        xml_text::append(chars_, utf8, size);
         ends_.push_back(quint32(chars_.size()));
         return true;
     }

@@ -50,9 +50,27 @@ inline constexpr qint64 kUnpackRatioFloorBytes = qint64(1) << 20;
 inline constexpr qint64 kMaxXmlTokenBytes = qint64(1) << 20;
 inline constexpr int kMaxXmlDepth = 64;
 
-// Entries of the package and formats of its styles.
+// The parser's own bound on entity expansion (the workbook formats declare
+// no entities, and a document type declaration is refused anyway): past the
+// floor, the XML may grow to at most this many times its bytes.
+inline constexpr float kMaxXmlAmplification = 100.0f;
+inline constexpr unsigned long long kXmlAmplificationFloorBytes = 1ULL << 20;
+
+// Entries of the package (.xlsx and .ods) and formats of its styles.
 inline constexpr int kMaxZipEntries = 20000;
 inline constexpr int kMaxStyles = 1 << 20;
+
+// ---------------------------------------------------------------------------
+// .ods: content.xml, unpacked under the bounds of the .xlsx parts above (the
+// bytes of all parts together, tokens, depth, unpack ratio).
+
+// Sheets of one document.
+inline constexpr int kMaxOdsSheets = 10000;
+// The characters the cells handed on can turn into, all together; a cell
+// that is no text counts as kOdsNonTextChars. Repeated rows make a small file
+// give many cells, so this bounds what they can give.
+inline constexpr qint64 kMaxOdsTableChars = qint64(256) << 20;
+inline constexpr qint64 kOdsNonTextChars = 24;
 
 // ---------------------------------------------------------------------------
 // .xls: the compound file and its workbook stream.

@@ -5,13 +5,15 @@
 
 #include <QDateTime>
 #include <QHash>
-#include <QXmlStreamReader>
+#include <cstring>
 #include <memory>
 #include <vector>
 
 #include "workbook/cell_formats.h"
 #include "workbook/string_pool.h"
+#include "workbook/xml_namespaces.h"
 #include "workbook/xml_part.h"
+#include "workbook/xml_text.h"
 
 namespace tovrin {
 
@@ -95,6 +97,21 @@ int columnOf(QStringView ref) {
     return column;
 }
 
+// The same, read from the bytes where the reference is ASCII.
+int columnOf(const char* ref) {
+    int column = 0;
+    for (const char* at = ref; *at; ++at) {
+        const char c = *at;
+        // Some other letters are upper-cased to ASCII ones.
+        if (quint8(c) >= 0x80) return columnOf(QStringView(xml_text::decode(QByteArrayView(ref))));
+        const char u = c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
+        if (u < 'A' || u > 'Z') break;
+        column = column * 26 + (u - 'A' + 1);
+        if (column > kMaxColumns) return -1;
+    }
+    return column;
+}
+
 // The letters of a column number (1 = "A").
 QString columnName(int column) {
     QString out;
@@ -102,54 +119,9 @@ QString columnName(int column) {
     return out;
 }
 
-std::optional<int> toInt(QStringView text) {
-    bool ok = false;
-    const int value = text.toInt(&ok);
-    if (!ok) return std::nullopt;
-    return value;
-}
-
 // The escapes make a text longer in the XML than in the cell: at most this
 // many times.
 constexpr qsizetype kEscapeWidth = 7;
-
-// The text of a shared or inline string: its <t> elements, also those of its
-// runs, but not the phonetic guide (<rPh>). Reads to the end of the element
-// the reader stands on; false, and the reading stopped, as soon as the text
-// grows longer than `maxChars`.
-bool richText(QXmlStreamReader& x, qsizetype maxChars, QString& out) {
-    out.clear();
-    int depth = 1;
-    int textDepth = 0;  // the depth of the <t> element the reader is in, 0 outside
-    while (depth > 0 && !x.atEnd()) {
-        switch (x.readNext()) {
-            case QXmlStreamReader::StartElement:
-                if (textDepth != 0) {
-                    x.raiseError(QStringLiteral("<t> holds an element"));
-                } else if (x.name() == u"rPh") {
-                    x.skipCurrentElement();
-                } else {
-                    ++depth;
-                    if (x.name() == u"t") textDepth = depth;
-                }
-                break;
-            case QXmlStreamReader::EndElement:
-                if (depth == textDepth) textDepth = 0;
-                --depth;
-                break;
-            case QXmlStreamReader::Characters:
-                if (textDepth != 0) {
-                    out += x.text();
-                    if (out.size() > maxChars * kEscapeWidth) return false;
-                }
-                break;
-            default:
-                break;
-        }
-    }
-    out = decodeEscapes(std::move(out));
-    return out.size() <= maxChars;
-}
 
 QString cellTooLong(qsizetype maxChars) {
     return QStringLiteral("单元格的文字超过 %1 个字（电子表格一个单元格最多 %1 个字）").arg(maxChars);
@@ -170,16 +142,122 @@ std::optional<double> isoSerial(const QString& text) {
 // A cell type read from the "t" attribute.
 enum class CellType { Number, Shared, Inline, Formula, Boolean, Error, IsoDate };
 
-CellType cellType(QStringView t) {
-    if (t.isEmpty() || t == u"n") return CellType::Number;
-    if (t == u"s") return CellType::Shared;
-    if (t == u"inlineStr") return CellType::Inline;
-    if (t == u"str") return CellType::Formula;
-    if (t == u"b") return CellType::Boolean;
-    if (t == u"e") return CellType::Error;
-    if (t == u"d") return CellType::IsoDate;
+CellType cellType(const char* t) {
+    if (!t || XmlPart::is(t, "n")) return CellType::Number;
+    if (XmlPart::is(t, "s")) return CellType::Shared;
+    if (XmlPart::is(t, "inlineStr")) return CellType::Inline;
+    if (XmlPart::is(t, "str")) return CellType::Formula;
+    if (XmlPart::is(t, "b")) return CellType::Boolean;
+    if (XmlPart::is(t, "e")) return CellType::Error;
+    if (XmlPart::is(t, "d")) return CellType::IsoDate;
     return CellType::Number;
 }
+
+// The number in an attribute value, as QString::toInt() reads it; plain
+// digits are read straight away.
+std::optional<int> intOf(const char* text) {
+    int value = 0, digits = 0;
+    for (const char* c = text; *c >= '0' && *c <= '9' && digits < 9; ++c, ++digits)
+        value = value * 10 + (*c - '0');
+    if (digits > 0 && text[digits] == '\0') return value;
+    return xml_text::toInt(QByteArrayView(text));
+}
+
+// The value of the attribute named `name` (prefix and all) of a start tag;
+// null when the tag has none.
+const char* attribute(const char** attributes, const char* name) {
+    for (const char** a = attributes; *a; a += 2) {
+        if (std::strcmp(a[0], name) == 0) return a[1];
+    }
+    return nullptr;
+}
+
+QByteArrayView valueOf(const char** attributes, const char* name) {
+    const char* value = attribute(attributes, name);
+    return value ? QByteArrayView(value) : QByteArrayView();
+}
+
+// The text of a shared or inline string: its <t> elements, also those of its
+// runs, but not the phonetic guide (<rPh>). Fed the events from the start of
+// the string's element to its end.
+class RichText {
+public:
+    enum class Step { More, Done, Malformed };
+
+    void begin() {
+        bytes_.clear();
+        depth_ = 1;
+        textDepth_ = 0;
+        skip_ = 0;
+    }
+    Step start(const char* name) {
+        if (skip_ > 0) {
+            ++skip_;
+        } else if (textDepth_ != 0) {
+            return Step::Malformed;  // <t> holds an element
+        } else if (XmlPart::is(name, "rPh")) {
+            skip_ = 1;
+        } else {
+            ++depth_;
+            if (XmlPart::is(name, "t")) textDepth_ = depth_;
+        }
+        return Step::More;
+    }
+    Step end() {
+        if (skip_ > 0) {
+            --skip_;
+            return Step::More;
+        }
+        if (depth_ == textDepth_) textDepth_ = 0;
+        return --depth_ == 0 ? Step::Done : Step::More;
+    }
+    void text(const char* data, int size) {
+        if (textDepth_ != 0 && skip_ == 0) bytes_.append(data, size_t(size));
+    }
+    // Whether the text so far may still be a cell's of `maxChars`
+    // characters, its escapes written out.
+    bool fits(qsizetype maxChars) const {
+        // A UTF-8 text has at least as many bytes as UTF-16 code units.
+        const qsizetype limit = maxChars * kEscapeWidth;
+        return qsizetype(bytes_.size()) <= limit || xml_text::utf16Size(bytes_) <= limit;
+    }
+
+    // The text with its escapes decoded, once Done: nothing when it is longer
+    // than `maxChars`.
+    std::optional<QString> take(qsizetype maxChars) const {
+        QString out;
+        if (!hasEscapes()) {
+            const qsizetype size = xml_text::utf16Size(bytes_);
+            if (size > maxChars) return std::nullopt;
+            xml_text::append(out, bytes_, size);
+        } else {
+            out = decodeEscapes(xml_text::decode(bytes_));
+            if (out.size() > maxChars) return std::nullopt;
+        }
+        return out;
+    }
+    // Adds the text, once Done, to `pool`, unless it is longer than
+    // `maxChars`.
+    enum class Added { Yes, TooLong, PoolFull };
+    Added addTo(StringPool& pool, qsizetype maxChars) const {
+        if (!hasEscapes()) {
+            const qsizetype size = xml_text::utf16Size(bytes_);
+            if (size > maxChars) return Added::TooLong;
+            return pool.addUtf8(bytes_, size) ? Added::Yes : Added::PoolFull;
+        }
+        const QString text = decodeEscapes(xml_text::decode(bytes_));
+        if (text.size() > maxChars) return Added::TooLong;
+        return pool.add(text) ? Added::Yes : Added::PoolFull;
+    }
+
+private:
+    bool hasEscapes() const { return bytes_.find("_x") != std::string::npos; }
+
+    std::string bytes_;
+    int depth_ = 0;
+    int textDepth_ = 0;  // the depth of the <t> element the text is in, 0 outside
+    int skip_ = 0;       // the depth inside a skipped element
+};
 
 // A row as the sheet's parser delivers it: shared strings are still their
 // numbers (-1 where the cell is no shared string), looked up by the receiver.
@@ -206,6 +284,13 @@ struct SheetEntry {
 
 Result damaged(const QString& what) { return Result::failed(QStringLiteral("文件已损坏：") + what); }
 
+// A handler of a part that looks at start tags only.
+struct StartTags {
+    void end(const char*) {}
+    void text(const char*, int) {}
+    void textDone() {}
+};
+
 // The open archive.
 class Archive {
 public:
@@ -220,13 +305,12 @@ public:
     bool open() { return zip_.open(QuaZip::mdUnzip); }
     QuaZip& zip() { return zip_; }
 
-    // Reads one part with `body`; a missing part is no error when `optional`.
-    // Namespaces are resolved only when `namespaces` is set: elements and
-    // attributes are otherwise matched by their local names. A part that
-    // unpacks to more than `maxBytes`, or to far more than the packed bytes
-    // read for it, is refused as soon as it does.
+    // Reads one part with `body`, which reads the XmlPart it is given; a
+    // missing part is no error when `optional`. A part that unpacks to more
+    // than `maxBytes`, or to far more than the packed bytes read for it, is
+    // refused as soon as it does.
     template <typename Body>
-    Result readPart(const QString& part, qint64 maxBytes, bool optional, bool namespaces, Body&& body);
+    Result readPart(const QString& part, qint64 maxBytes, bool optional, Body&& body);
 
 private:
     std::unique_ptr<QIODevice> device_;
@@ -237,7 +321,7 @@ private:
 };
 
 template <typename Body>
-Result Archive::readPart(const QString& part, qint64 maxBytes, bool optional, bool namespaces, Body&& body) {
+Result Archive::readPart(const QString& part, qint64 maxBytes, bool optional, Body&& body) {
     const auto entry = entries_.constFind(part.toLower());
     if (entry == entries_.constEnd()) {
         if (optional) return Result::done();
@@ -248,15 +332,301 @@ Result Archive::readPart(const QString& part, qint64 maxBytes, bool optional, bo
     if (!file.open(QIODevice::ReadOnly)) {
         return Result::failed(QStringLiteral("无法解压 %1（文件可能已加密或损坏）").arg(part));
     }
-    // The sizes the archive gives are not believed: the bytes are counted
-    // as they are unpacked, and so are the packed bytes read for them.
-    XmlGuard guard(file, limits_.xml, unpacked_, maxBytes);
-    guard.watchRatio(*device_, limits_.maxUnpackRatio, limits_.unpackRatioFloor);
-    QXmlStreamReader x(&guard);
-    x.setNamespaceProcessing(namespaces);
-    const Result result = body(x);
-    return finishXmlPart(part, result, x, guard, file);
+    XmlPart xml(file, part, limits_.xml, unpacked_, maxBytes);
+    xml.watchRatio(*device_, limits_.maxUnpackRatio, limits_.unpackRatioFloor);
+    return body(xml);
 }
+
+// Walks a sheet's XML and hands its rows on a batch at a time; the elements
+// are told by their names without prefix, the attributes by their names as
+// written. `deliver` is given the batch and the number of its rows; it
+// returns false to stop the reading.
+template <typename Deliver>
+class SheetParser {
+public:
+    SheetParser(XmlPart& xml, const XlsxReader::Limits& limits, int columns,
+                const std::vector<bool>& dateStyles, bool date1904, Deliver deliver)
+        : xml_(xml),
+          limits_(limits),
+          columns_(columns),
+          dateStyles_(dateStyles),
+          date1904_(date1904),
+          deliver_(std::move(deliver)),
+          batch_(kBatchRows) {
+        for (ParsedRow& row : batch_) {
+            row.cells.resize(size_t(columns_));
+            row.shared.assign(size_t(columns_), -1);
+        }
+    }
+
+    void start(const char* name, const char** attributes) {
+        const char* local = XmlPart::localName(name);
+        switch (state_) {
+            case State::Sheet:
+                if (XmlPart::is(local, "c")) {
+                    startCell(attributes);
+                } else if (XmlPart::is(local, "row")) {
+                    startRow(attributes);
+                }
+                break;
+            case State::Cell:
+                if (XmlPart::is(local, "v")) {
+                    hasValue_ = true;
+                    state_ = State::Value;
+                } else if (XmlPart::is(local, "is")) {
+                    rich_.begin();
+                    state_ = State::Inline;
+                } else {
+                    skip_ = 1;
+                    state_ = State::Skip;
+                }
+                break;
+            case State::Value:
+                xml_.malformed();  // <v> holds an element
+                break;
+            case State::Inline:
+                if (rich_.start(local) == RichText::Step::Malformed) xml_.malformed();
+                break;
+            case State::Skip:
+                ++skip_;
+                break;
+        }
+    }
+
+    void end(const char* name) {
+        switch (state_) {
+            case State::Sheet:
+                if (inRow_ && XmlPart::is(XmlPart::localName(name), "row")) endRow();
+                break;
+            case State::Cell:
+                state_ = State::Sheet;  // </c>
+                endCell();
+                break;
+            case State::Value:
+                state_ = State::Cell;
+                break;
+            case State::Inline:
+                if (rich_.end() == RichText::Step::Done) {
+                    state_ = State::Cell;
+                    if (const auto text = rich_.take(limits_.maxCellChars)) {
+                        inline_ = *text;
+                        hasInline_ = true;
+                    } else {
+                        tooLong();
+                    }
+                }
+                break;
+            case State::Skip:
+                if (--skip_ == 0) state_ = State::Cell;
+                break;
+        }
+    }
+
+    void text(const char* data, int size) {
+        if (state_ == State::Value) {
+            value_.append(data, size_t(size));
+        } else if (state_ == State::Inline) {
+            rich_.text(data, size);
+        }
+    }
+
+    void textDone() {
+        // A UTF-8 text has at least as many bytes as UTF-16 code units.
+        const qsizetype limit = limits_.maxCellChars * kEscapeWidth;
+        if (state_ == State::Value && qsizetype(value_.size()) > limit &&
+            xml_text::utf16Size(value_) > limit) {
+            tooLong();
+        }
+        if (state_ == State::Inline && !rich_.fits(limits_.maxCellChars)) tooLong();
+    }
+
+    // After the sheet was read to its end: hands on the rows of the last
+    // batch; false when that stops the reading.
+    bool finish() { return used_ == 0 || deliver_(batch_, std::exchange(used_, 0)); }
+
+private:
+    enum class State { Sheet, Cell, Value, Inline, Skip };
+
+    ParsedRow& row() { return batch_[used_]; }
+
+    void startRow(const char** attributes) {
+        const char* r = attribute(attributes, "r");
+        const std::optional<int> number = !r || !*r ? std::optional<int>(number_ + 1) : intOf(r);
+        if (!number || *number < 1 || *number > kMaxRows) {
+            return xml_.stop(damaged(QStringLiteral("行号“%1”无效").arg(xml_text::decode(r ? r : ""))));
+        }
+        if (*number <= number_) return xml_.stop(damaged(QStringLiteral("第 %1 行的次序不对").arg(*number)));
+        number_ = *number;
+        inRow_ = true;
+        column_ = 0;
+        ParsedRow& current = row();
+        current.number = number_;
+        for (Cell& cell : current.cells) {
+            cell.kind = Cell::Kind::Empty;
+            cell.number = 0;
+            cell.text.clear();
+        }
+        std::fill(current.shared.begin(), current.shared.end(), -1);
+    }
+
+    void endRow() {
+        inRow_ = false;
+        const ParsedRow& current = row();
+        bool any = false;
+        for (const Cell& c : current.cells) any = any || c.kind != Cell::Kind::Empty;
+        if (!any) return;
+        if (++used_ == kBatchRows && !deliver_(batch_, std::exchange(used_, 0))) xml_.stop(Result::stopped());
+    }
+
+    void startCell(const char** attributes) {
+        if (!inRow_) return xml_.stop(damaged(QStringLiteral("单元格不在行内")));
+        const char *ref = nullptr, *type = nullptr, *style = nullptr;
+        for (const char** a = attributes; *a; a += 2) {
+            const char* name = a[0];
+            if (name[0] == '\0' || name[1] != '\0') continue;
+            if (name[0] == 'r') {
+                ref = a[1];
+            } else if (name[0] == 't') {
+                type = a[1];
+            } else if (name[0] == 's') {
+                style = a[1];
+            }
+        }
+        at_ = !ref || !*ref ? column_ + 1 : columnOf(ref);
+        if (at_ <= 0 || at_ > kMaxColumns) {
+            return xml_.stop(damaged(
+                QStringLiteral("单元格位置“%1”无效").arg(xml_text::decode(QByteArrayView(ref ? ref : "")))));
+        }
+        type_ = cellType(type);
+        style_ = style ? intOf(style) : std::optional<int>(0);
+        column_ = at_;
+        value_.clear();
+        if (hasInline_) inline_.clear();
+        hasValue_ = hasInline_ = false;
+        state_ = State::Cell;
+    }
+
+    void tooLong() {
+        xml_.stop(Result::failed(QStringLiteral("单元格 %1%2：").arg(columnName(at_)).arg(number_) +
+                                 cellTooLong(limits_.maxCellChars)));
+    }
+
+    void endCell() {
+        if (at_ > columns_) return;
+        Cell& cell = row().cells[size_t(at_ - 1)];
+        qint64& shared = row().shared[size_t(at_ - 1)];
+        shared = -1;
+        if (type_ == CellType::Inline) {
+            cell = hasInline_ ? Cell::ofText(inline_) : Cell{};
+            return;
+        }
+        if (!hasValue_) {
+            cell = Cell{};
+            return;
+        }
+        // Plain numbers and shared string numbers are read from the bytes.
+        if (type_ == CellType::Number) {
+            if (const std::optional<double> number = xml_text::plainNumber(value_)) {
+                setNumber(cell, *number);
+                return;
+            }
+        } else if (type_ == CellType::Shared) {
+            if (const std::optional<qint64> index = sharedIndex(); index && *index >= 0) {
+                cell.kind = Cell::Kind::Text;
+                cell.number = 0;
+                cell.text.clear();
+                shared = *index;
+                return;
+            }
+        }
+        const QString value = xml_text::decode(value_);
+        const QStringView v = QStringView(value).trimmed();
+        switch (type_) {
+            case CellType::Shared: {
+                bool ok = false;
+                const qint64 index = v.toLongLong(&ok);
+                if (!ok || index < 0)
+                    return xml_.stop(damaged(QStringLiteral("共享文字编号“%1”无效").arg(v.left(20))));
+                cell = Cell::ofText({});
+                shared = index;
+                break;
+            }
+            case CellType::Formula: {
+                QString text = decodeEscapes(value);
+                if (text.size() > limits_.maxCellChars) return tooLong();
+                cell = Cell::ofText(std::move(text));
+                break;
+            }
+            case CellType::Boolean:
+                cell = Cell::ofBoolean(v != u"0" && v.compare(u"false", Qt::CaseInsensitive) != 0);
+                break;
+            case CellType::Error:
+                cell = Cell::ofError(v.toString());
+                break;
+            case CellType::IsoDate: {
+                const std::optional<double> serial = isoSerial(v.toString());
+                cell = serial ? Cell::ofDate(*serial) : Cell::ofText(value);
+                break;
+            }
+            default:
+                if (v.isEmpty()) {
+                    cell = Cell{};
+                } else {
+                    bool ok = false;
+                    const double number = v.toDouble(&ok);
+                    if (!ok) return xml_.stop(damaged(QStringLiteral("数字“%1”无效").arg(v.left(40))));
+                    setNumber(cell, number);
+                }
+                break;
+        }
+    }
+
+    // The shared string number the value holds, read straight away when it
+    // is digits alone.
+    std::optional<qint64> sharedIndex() const {
+        qint64 index = 0;
+        size_t i = 0;
+        for (; i < value_.size() && i < 18 && value_[i] >= '0' && value_[i] <= '9'; ++i) {
+            index = index * 10 + (value_[i] - '0');
+        }
+        if (i > 0 && i == value_.size()) return index;
+        return xml_text::plainInteger(value_);
+    }
+
+    // Makes `cell` the number, or the date where the cell's style shows one.
+    void setNumber(Cell& cell, double number) const {
+        const bool date =
+            style_ && *style_ >= 0 && size_t(*style_) < dateStyles_.size() && dateStyles_[size_t(*style_)];
+        cell.kind = date ? Cell::Kind::Date : Cell::Kind::Number;
+        cell.number = date && date1904_ ? number + 1462 : number;
+        cell.text.clear();
+    }
+
+    XmlPart& xml_;
+    const XlsxReader::Limits& limits_;
+    int columns_;
+    const std::vector<bool>& dateStyles_;
+    bool date1904_;
+    Deliver deliver_;
+
+    State state_ = State::Sheet;
+    int skip_ = 0;  // the depth inside an element skipped
+    // The rows read and not yet handed on, the row being read after them.
+    std::vector<ParsedRow> batch_;
+    size_t used_ = 0;
+    int number_ = 0;  // the number of the last row begun
+    bool inRow_ = false;
+    int column_ = 0;  // the column of the last cell begun
+
+    // The cell being read.
+    int at_ = 0;
+    CellType type_ = CellType::Number;
+    std::optional<int> style_;
+    std::string value_;  // its <v> text, kept from cell to cell for its memory
+    bool hasValue_ = false, hasInline_ = false;
+    RichText rich_;
+    QString inline_;
+};
 
 class Package {
 public:
@@ -274,11 +644,6 @@ private:
     Result readStyles(const QString& part);
     Result readSharedStrings(Archive& archive, const QString& part);
     Result readSheet(const SheetEntry& sheet, SheetRows& rows);
-    // Parses the sheet's XML and hands its rows to `deliver` a batch at a
-    // time; `deliver` returns false to stop the parsing.
-    template <typename Deliver>
-    Result parseSheet(const SheetEntry& sheet, Deliver&& deliver);
-    Result readCell(QXmlStreamReader& x, ParsedRow& row, int& column, QString& value);
     Result resolve(ParsedRow& row);
 
     const XlsxReader::Opener& open_;
@@ -294,21 +659,33 @@ private:
     // could need them, or after the last sheet.
     StringPool shared_;
     Result sharedResult_;
+    // The shared strings looked up lately, by their number modulo the
+    // size: those that many rows share (units, categories, suppliers) are
+    // made into a QString once.
+    struct Recent {
+        qint64 index = -1;
+        QString text;
+    };
+    std::vector<Recent> recent_ = std::vector<Recent>(1024);
 };
 
 Result Package::readRelationships(const QString& part, QHash<QString, Relationship>& out) {
     const QString base = part.section(QStringLiteral("_rels/"), 0, 0);
-    return main_->readPart(part, limits_.maxOtherPartBytes, true, false, [&](QXmlStreamReader& x) {
-        while (!x.atEnd()) {
-            if (x.readNext() != QXmlStreamReader::StartElement || x.name() != u"Relationship") continue;
-            const QXmlStreamAttributes a = x.attributes();
-            if (a.value(QLatin1String("TargetMode")).compare(u"External", Qt::CaseInsensitive) == 0) continue;
-            const QString target = a.value(QLatin1String("Target")).toString();
+    struct Handler : StartTags {
+        void start(const char* name, const char** a) {
+            if (!XmlPart::is(XmlPart::localName(name), "Relationship")) return;
+            if (xml_text::equalsCaseBlind(valueOf(a, "TargetMode"), "External")) return;
+            const QString target = xml_text::decode(valueOf(a, "Target"));
             const QString resolved = target.startsWith(QLatin1Char('/')) ? target : base + target;
-            out.insert(a.value(QLatin1String("Id")).toString(),
-                       {a.value(QLatin1String("Type")).toString(), normalizePart(resolved)});
+            out.insert(xml_text::decode(valueOf(a, "Id")),
+                       {xml_text::decode(valueOf(a, "Type")), normalizePart(resolved)});
         }
-        return Result::done();
+        const QString& base;
+        QHash<QString, Relationship>& out;
+    };
+    return main_->readPart(part, limits_.maxOtherPartBytes, true, [&](XmlPart& xml) {
+        Handler handler{{}, base, out};
+        return xml.read(handler);
     });
 }
 
@@ -317,23 +694,33 @@ Result Package::readWorkbook(const QString& part, std::vector<SheetEntry>& sheet
     Result r = readRelationships(relsOf(part), rels);
     if (!r.isDone()) return r;
 
-    std::vector<std::pair<QString, QString>> listed;  // name, relationship id
-    r = main_->readPart(part, limits_.maxOtherPartBytes, false, true, [&](QXmlStreamReader& x) {
-        while (!x.atEnd()) {
-            if (x.readNext() != QXmlStreamReader::StartElement) continue;
-            const QXmlStreamAttributes a = x.attributes();
-            if (x.name() == u"workbookPr") {
-                const QStringView v = a.value(QLatin1String("date1904"));
-                date1904_ = v == u"1" || v.compare(u"true", Qt::CaseInsensitive) == 0;
-            } else if (x.name() == u"sheet") {
+    // Namespaces are resolved here: a sheet's relationship is its "id"
+    // attribute in a namespace.
+    struct Handler : StartTags {
+        void start(const char* name, const char** a) {
+            if (!names.enter(name, a)) return xml.malformed();
+            if (names.name() == "workbookPr") {
+                const QByteArrayView v = names.value(XmlNamespaces::kNone, "date1904");
+                date1904 = v == "1" || xml_text::equalsCaseBlind(v, "true");
+            } else if (names.name() == "sheet") {
                 QString id;
-                for (const QXmlStreamAttribute& attr : a) {
-                    if (attr.name() == u"id" && !attr.namespaceUri().isEmpty()) id = attr.value().toString();
+                for (const XmlNamespaces::Attribute& attr : names.attributes()) {
+                    if (attr.name == "id" && attr.ns != XmlNamespaces::kNone)
+                        id = xml_text::decode(attr.value);
                 }
-                listed.emplace_back(a.value(QLatin1String("name")).toString(), id);
+                listed.emplace_back(xml_text::decode(names.value(XmlNamespaces::kNone, "name")), id);
             }
         }
-        return Result::done();
+        void end(const char*) { names.leave(); }
+        XmlPart& xml;
+        bool& date1904;
+        std::vector<std::pair<QString, QString>>& listed;  // name, relationship id
+        XmlNamespaces names{};
+    };
+    std::vector<std::pair<QString, QString>> listed;
+    r = main_->readPart(part, limits_.maxOtherPartBytes, false, [&](XmlPart& xml) {
+        Handler handler{{}, xml, date1904_, listed, XmlNamespaces{}};
+        return xml.read(handler);
     });
     if (!r.isDone()) return r;
 
@@ -352,27 +739,39 @@ Result Package::readWorkbook(const QString& part, std::vector<SheetEntry>& sheet
 }
 
 Result Package::readStyles(const QString& part) {
-    QHash<int, QString> custom;
-    std::vector<int> formats;
-    Result r = main_->readPart(part, limits_.maxOtherPartBytes, true, false, [&](QXmlStreamReader& x) {
-        bool inCellXfs = false;
-        while (!x.atEnd()) {
-            const auto token = x.readNext();
-            if (token == QXmlStreamReader::EndElement && x.name() == u"cellXfs") inCellXfs = false;
-            if (token != QXmlStreamReader::StartElement) continue;
-            if (x.name() == u"cellXfs") {
+    struct Handler {
+        void start(const char* name, const char** a) {
+            const char* local = XmlPart::localName(name);
+            if (XmlPart::is(local, "cellXfs")) {
                 inCellXfs = true;
-            } else if (x.name() == u"numFmt") {
-                const QXmlStreamAttributes a = x.attributes();
-                if (const auto id = toInt(a.value(QLatin1String("numFmtId"))))
-                    custom.insert(*id, a.value(QLatin1String("formatCode")).toString());
-            } else if (inCellXfs && x.name() == u"xf") {
-                if (int(formats.size()) >= limits_.maxStyles)
-                    return damaged(part + QStringLiteral(" 的格式太多"));
-                formats.push_back(toInt(x.attributes().value(QLatin1String("numFmtId"))).value_or(0));
+            } else if (XmlPart::is(local, "numFmt")) {
+                if (const auto id = xml_text::toInt(valueOf(a, "numFmtId")))
+                    custom.insert(*id, xml_text::decode(valueOf(a, "formatCode")));
+            } else if (inCellXfs && XmlPart::is(local, "xf")) {
+                if (int(formats.size()) >= maxStyles)
+                    return xml.stop(damaged(xml.part() + QStringLiteral(" 的格式太多")));
+                formats.push_back(xml_text::toInt(valueOf(a, "numFmtId")).value_or(0));
             }
         }
-        return Result::done();
+        void end(const char* name) {
+            if (XmlPart::is(XmlPart::localName(name), "cellXfs")) inCellXfs = false;
+        }
+        void text(const char*, int) {}
+        void textDone() {}
+        XmlPart& xml;
+        int maxStyles;
+        QHash<int, QString> custom;
+        std::vector<int> formats;
+        bool inCellXfs = false;
+    };
+    std::vector<int> formats;
+    QHash<int, QString> custom;
+    Result r = main_->readPart(part, limits_.maxOtherPartBytes, true, [&](XmlPart& xml) {
+        Handler handler{xml, limits_.maxStyles, {}, {}, false};
+        const Result result = xml.read(handler);
+        formats = std::move(handler.formats);
+        custom = std::move(handler.custom);
+        return result;
     });
     dateStyles_.clear();
     for (int id : formats) {
@@ -383,154 +782,49 @@ Result Package::readStyles(const QString& part) {
 }
 
 Result Package::readSharedStrings(Archive& archive, const QString& part) {
-    QString text;
-    return archive.readPart(part, limits_.maxSharedBytes, true, false, [&](QXmlStreamReader& x) {
-        while (!x.atEnd()) {
-            if (x.readNext() != QXmlStreamReader::StartElement || x.name() != u"si") continue;
-            if (!richText(x, limits_.maxCellChars, text)) {
-                if (x.hasError()) break;
-                return Result::failed(QStringLiteral("第 %1 条共享文字：").arg(shared_.size() + 1) +
-                                      cellTooLong(limits_.maxCellChars));
-            }
-            if (!shared_.add(text)) {
-                return Result::failed(QStringLiteral("共享文字太多（超过 %1 条或 %2 M 个字）")
-                                          .arg(limits_.maxSharedStrings)
-                                          .arg(limits_.maxSharedChars >> 20));
+    struct Handler {
+        void start(const char* name, const char**) {
+            const char* local = XmlPart::localName(name);
+            if (!inString) {
+                if (XmlPart::is(local, "si")) {
+                    inString = true;
+                    text_.begin();
+                }
+            } else if (text_.start(local) == RichText::Step::Malformed) {
+                xml.malformed();
             }
         }
-        return Result::done();
-    });
-}
-
-Result Package::readCell(QXmlStreamReader& x, ParsedRow& row, int& column, QString& value) {
-    // The attributes are taken into locals and let go before the children
-    // are read, so the reader can reuse its attribute list without copying.
-    int at = column + 1;
-    CellType type = CellType::Number;
-    std::optional<int> style = 0;
-    {
-        const QXmlStreamAttributes a = x.attributes();
-        const QStringView ref = a.value(QLatin1String("r"));
-        if (!ref.isEmpty()) at = columnOf(ref);
-        if (at <= 0 || at > kMaxColumns) return damaged(QStringLiteral("单元格位置“%1”无效").arg(ref));
-        type = cellType(a.value(QLatin1String("t")));
-        if (a.hasAttribute(QLatin1String("s"))) style = toInt(a.value(QLatin1String("s")));
-    }
-    column = at;
-    const auto tooLong = [&] {
-        return Result::failed(QStringLiteral("单元格 %1%2：").arg(columnName(at)).arg(row.number) +
-                              cellTooLong(limits_.maxCellChars));
+        void end(const char*) {
+            if (!inString || text_.end() != RichText::Step::Done) return;
+            inString = false;
+            const RichText::Added added = text_.addTo(pool, limits.maxCellChars);
+            if (added == RichText::Added::TooLong) return tooLong();
+            if (added == RichText::Added::PoolFull) {
+                xml.stop(Result::failed(QStringLiteral("共享文字太多（超过 %1 条或 %2 M 个字）")
+                                            .arg(limits.maxSharedStrings)
+                                            .arg(limits.maxSharedChars >> 20)));
+            }
+        }
+        void text(const char* data, int size) {
+            if (inString) text_.text(data, size);
+        }
+        void textDone() {
+            if (inString && !text_.fits(limits.maxCellChars)) tooLong();
+        }
+        void tooLong() {
+            xml.stop(Result::failed(QStringLiteral("第 %1 条共享文字：").arg(pool.size() + 1) +
+                                    cellTooLong(limits.maxCellChars)));
+        }
+        XmlPart& xml;
+        const XlsxReader::Limits& limits;
+        StringPool& pool;
+        RichText text_;
+        bool inString = false;
     };
-
-    // The value's text is gathered in a buffer kept from cell to cell
-    // (resize, unlike clear, keeps its memory).
-    value.resize(0);
-    QString inlineText;
-    bool hasValue = false, hasInline = false;
-    while (!x.atEnd()) {
-        const auto token = x.readNext();
-        if (token == QXmlStreamReader::EndElement) break;  // </c>
-        if (token != QXmlStreamReader::StartElement) continue;
-        if (x.name() == u"v") {
-            hasValue = true;
-            while (!x.atEnd() && x.readNext() != QXmlStreamReader::EndElement) {
-                if (x.isCharacters()) {
-                    value += x.text();
-                    if (value.size() > limits_.maxCellChars * kEscapeWidth) return tooLong();
-                } else if (x.isStartElement()) {
-                    x.raiseError(QStringLiteral("<v> holds an element"));
-                }
-            }
-        } else if (x.name() == u"is") {
-            if (!richText(x, limits_.maxCellChars, inlineText) && !x.hasError()) return tooLong();
-            hasInline = true;
-        } else {
-            x.skipCurrentElement();
-        }
-    }
-    if (x.hasError() || at > columns_) return Result::done();
-
-    const QStringView v = QStringView(value).trimmed();
-    Cell& cell = row.cells[size_t(at - 1)];
-    row.shared[size_t(at - 1)] = -1;
-    if (type == CellType::Inline) {
-        cell = hasInline ? Cell::ofText(inlineText) : Cell{};
-    } else if (!hasValue) {
-        cell = Cell{};
-    } else if (type == CellType::Shared) {
-        bool ok = false;
-        const qint64 index = v.toLongLong(&ok);
-        if (!ok || index < 0) return damaged(QStringLiteral("共享文字编号“%1”无效").arg(v.left(20)));
-        cell = Cell::ofText({});
-        row.shared[size_t(at - 1)] = index;
-    } else if (type == CellType::Formula) {
-        QString text = decodeEscapes(value);
-        if (text.size() > limits_.maxCellChars) return tooLong();
-        cell = Cell::ofText(std::move(text));
-    } else if (type == CellType::Boolean) {
-        cell = Cell::ofBoolean(v != u"0" && v.compare(u"false", Qt::CaseInsensitive) != 0);
-    } else if (type == CellType::Error) {
-        cell = Cell::ofError(v.toString());
-    } else if (type == CellType::IsoDate) {
-        const std::optional<double> serial = isoSerial(v.toString());
-        cell = serial ? Cell::ofDate(*serial) : Cell::ofText(value);
-    } else if (v.isEmpty()) {
-        cell = Cell{};
-    } else {
-        bool ok = false;
-        const double number = v.toDouble(&ok);
-        if (!ok) return damaged(QStringLiteral("数字“%1”无效").arg(v.left(40)));
-        const bool date =
-            style && *style >= 0 && size_t(*style) < dateStyles_.size() && dateStyles_[size_t(*style)];
-        cell = date ? Cell::ofDate(date1904_ ? number + 1462 : number) : Cell::ofNumber(number);
-    }
-    return Result::done();
-}
-
-template <typename Deliver>
-Result Package::parseSheet(const SheetEntry& sheet, Deliver&& deliver) {
-    std::vector<ParsedRow> batch;
-    ParsedRow row;
-    row.cells.resize(size_t(columns_));
-    row.shared.assign(size_t(columns_), -1);
-    QString value;
-    Result r = main_->readPart(sheet.part, limits_.maxSheetBytes, false, false, [&](QXmlStreamReader& x) {
-        bool inRow = false;
-        int column = 0;
-        while (!x.atEnd()) {
-            const auto token = x.readNext();
-            if (token == QXmlStreamReader::EndElement && x.name() == u"row") {
-                inRow = false;
-                bool any = false;
-                for (const Cell& c : row.cells) any = any || c.kind != Cell::Kind::Empty;
-                if (!any) continue;
-                batch.push_back(row);
-                if (batch.size() >= kBatchRows && !deliver(batch)) return Result::stopped();
-                continue;
-            }
-            if (token != QXmlStreamReader::StartElement) continue;
-            if (x.name() == u"row") {
-                const QStringView r = x.attributes().value(QLatin1String("r"));
-                const std::optional<int> number = r.isEmpty() ? std::optional<int>(row.number + 1) : toInt(r);
-                if (!number || *number < 1 || *number > kMaxRows) {
-                    return damaged(QStringLiteral("行号“%1”无效").arg(r));
-                }
-                if (*number <= row.number) return damaged(QStringLiteral("第 %1 行的次序不对").arg(*number));
-                row.number = *number;
-                inRow = true;
-                column = 0;
-                std::fill(row.cells.begin(), row.cells.end(), Cell{});
-                std::fill(row.shared.begin(), row.shared.end(), -1);
-            } else if (x.name() == u"c") {
-                if (!inRow) return damaged(QStringLiteral("单元格不在行内"));
-                Result c = readCell(x, row, column, value);
-                if (!c.isDone()) return c;
-            }
-        }
-        return Result::done();
+    return archive.readPart(part, limits_.maxSharedBytes, true, [&](XmlPart& xml) {
+        Handler handler{xml, limits_, shared_, {}, false};
+        return xml.read(handler);
     });
-    if (r.isDone() && !batch.empty() && !deliver(batch)) return Result::stopped();
-    return r;
 }
 
 Result Package::resolve(ParsedRow& row) {
@@ -538,7 +832,13 @@ Result Package::resolve(ParsedRow& row) {
         const qint64 index = row.shared[i];
         if (index < 0) continue;
         if (!shared_.contains(index)) return damaged(QStringLiteral("共享文字编号“%1”无效").arg(index));
-        row.cells[i] = Cell::ofText(shared_.at(qsizetype(index)));
+        Recent& recent = recent_[size_t(index) % recent_.size()];
+        if (recent.index != index) {
+            recent.index = index;
+            recent.text = shared_.at(qsizetype(index));
+        }
+        QString text = recent.text;
+        row.cells[i].text.swap(text);  // the cell is a text already
     }
     return Result::done();
 }
@@ -552,17 +852,32 @@ Result Package::readSheet(const SheetEntry& sheet, SheetRows& rows) {
     // Each row's shared strings are looked up, and the row is handed on to
     // `rows`, which turns it into text and writes it.
     Result outcome = Result::done();
-    const Result parsed = parseSheet(sheet, [&](std::vector<ParsedRow>& batch) {
-        for (ParsedRow& row : batch) {
-            outcome = sharedResult_;
-            if (outcome.isDone()) outcome = resolve(row);
-            if (outcome.status == Result::Status::Failed) outcome = failed(outcome);
-            if (outcome.isDone() && !rows.row(row.number, row.cells)) outcome = Result::stopped();
-            if (!outcome.isDone()) return false;
+    const auto deliver = [&](std::vector<ParsedRow>& batch, size_t count) {
+        if (!sharedResult_.isDone()) {
+            outcome = sharedResult_.status == Result::Status::Failed ? failed(sharedResult_) : sharedResult_;
+            return false;
         }
-        batch.clear();
+        for (size_t i = 0; i < count; ++i) {
+            ParsedRow& row = batch[i];
+            if (const Result r = resolve(row); !r.isDone()) {
+                outcome = failed(r);
+                return false;
+            }
+            if (!rows.row(row.number, row.cells)) {
+                outcome = Result::stopped();
+                return false;
+            }
+        }
         return true;
+    };
+    bool finished = true;
+    Result parsed = main_->readPart(sheet.part, limits_.maxSheetBytes, false, [&](XmlPart& xml) {
+        SheetParser parser(xml, limits_, columns_, dateStyles_, date1904_, deliver);
+        const Result result = xml.read(parser);
+        if (result.isDone()) finished = parser.finish();
+        return result;
     });
+    if (!finished) parsed = Result::stopped();
     if (!outcome.isDone()) return outcome;
     if (parsed.status == Result::Status::Failed) return failed(parsed);
     if (!parsed.isDone()) return parsed;

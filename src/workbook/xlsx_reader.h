@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "platform/spreadsheet.h"
-#include "workbook/xml_guard.h"
+#include "workbook/xml_part.h"
 
 namespace tovrin {
 
@@ -16,18 +16,13 @@ namespace tovrin {
 // formula results and date-formatted numbers are understood.
 class XlsxReader {
 public:
-    struct Limits {
-        XmlLimits xml;
+    struct Limits : PackageLimits {
         qsizetype maxSharedChars = workbook_limits::kMaxSharedChars;
         qsizetype maxSharedStrings = workbook_limits::kMaxSharedStrings;
-        int maxEntries = workbook_limits::kMaxZipEntries;
         int maxStyles = workbook_limits::kMaxStyles;
-        qsizetype maxCellChars = workbook_limits::kMaxCellChars;
         qint64 maxSheetBytes = workbook_limits::kMaxSheetXmlBytes;
         qint64 maxSharedBytes = workbook_limits::kMaxSharedXmlBytes;
         qint64 maxOtherPartBytes = workbook_limits::kMaxOtherPartBytes;
-        qint64 maxUnpackRatio = workbook_limits::kMaxUnpackRatio;
-        qint64 unpackRatioFloor = workbook_limits::kUnpackRatioFloorBytes;
     };
 
     XlsxReader() = default;

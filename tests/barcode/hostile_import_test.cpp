@@ -37,7 +37,10 @@ protected:
                       QStringLiteral("inline_runs.xlsx=40"), QStringLiteral("comment_split.xlsx=40"),
                       QStringLiteral("shared_runs.xlsx=40"), QStringLiteral("sheet_bomb.xlsx=64"),
                       QStringLiteral("shared_bomb.xlsx=64"), QStringLiteral("many_sheets.xls=3"),
-                      QStringLiteral("rows.xls=70000")});
+                      QStringLiteral("rows.xls=70000"),
+                      // Spreadsheets packed some four hundredfold.
+                      QStringLiteral("cells_bomb.ods=64"), QStringLiteral("rows_bomb.ods=64"),
+                      QStringLiteral("text_bomb.ods=64")});
         made_ = script.waitForFinished(300000) && script.exitStatus() == QProcess::NormalExit &&
                 script.exitCode() == 0;
     }
@@ -92,6 +95,22 @@ TEST_F(HostileWorkbooks, AreRefusedNamingTheBoundAndKeepTheOldTable) {
         EXPECT_TRUE(prompts.shown[0].text.contains(QString::fromUtf8(c.reason)))
             << prompts.shown[0].text.toStdString();
         EXPECT_TRUE(prompts.shown[0].text.endsWith(QStringLiteral("原来的条码价格表保持不变。")));
+    }
+}
+
+TEST_F(HostileWorkbooks, SpreadsheetsPackedFarTooWellAreRefusedAsBombs) {
+    // Empty cells, empty rows and empty spans: each would be read to its end
+    // for nothing, or for one row.
+    for (const char* name : {"cells_bomb.ods", "rows_bomb.ods", "text_bomb.ods"}) {
+        SCOPED_TRACE(name);
+        oldTable();
+        prompts.shown.clear();
+        chooser.answer = file(name);
+        EXPECT_EQ(import().qqrs(), QString());
+        EXPECT_EQ(table(), test::gbk(kOld));
+        ASSERT_EQ(prompts.shown.size(), 1u);
+        EXPECT_TRUE(prompts.shown[0].text.contains(QStringLiteral("content.xml：压缩比超过 200 倍")))
+            << prompts.shown[0].text.toStdString();
     }
 }
 

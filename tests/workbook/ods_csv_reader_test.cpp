@@ -85,6 +85,22 @@ TEST(OdsReader, TheBombIsRefusedByTheUnpackedBytesLimit) {
     EXPECT_TRUE(result.reason.startsWith(QStringLiteral("content.xml："))) << result.reason.toStdString();
 }
 
+TEST(OdsReader, APartPackedFarTooWellIsRefused) {
+    // goods.ods packs its parts well, but not two hundredfold: with the
+    // ratio at 1 it is refused, by default it is read.
+    OdsReader::Limits limits;
+    limits.maxUnpackRatio = 1;
+    limits.unpackRatioFloor = 0;
+    QFile file(data(QStringLiteral("goods.ods")));
+    SheetDump out;
+    const auto refused = OdsReader(limits).read(file, 11, out);
+    ASSERT_EQ(refused.status, SpreadsheetReader::Result::Status::Failed);
+    EXPECT_TRUE(refused.reason.contains(QStringLiteral(".xml：压缩比超过 1 倍")))
+        << refused.reason.toStdString();
+    QFile again(data(QStringLiteral("goods.ods")));
+    EXPECT_TRUE(OdsReader().read(again, 11, out).isDone());
+}
+
 TEST(OdsReader, ToldByItsMimetypeEntry) {
     for (const auto& [name, ods] : {std::pair{"goods.ods", true}, std::pair{"goods.xlsx", false},
                                     std::pair{"goods.xls", false}, std::pair{"goods_utf8.csv", false}}) {
