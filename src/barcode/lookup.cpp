@@ -278,7 +278,7 @@ std::optional<QString> BarcodeLookup::findInText(const QString& path, const QStr
     // so only the line found needs upper-casing then.
     if (key.isEmpty()) return refuse(2);  // the empty key stands at every position
     const bool blind = caseBlind(key);
-    QString text = table.text + records::CRLF;
+    QString text = table.text + CRLF;
     TextHaystack haystack(blind ? std::move(text) : upperSameLength(std::move(text)), blind);
 
     // Every occurrence counts, overlapping ones and those inside a longer

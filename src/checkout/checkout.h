@@ -46,7 +46,6 @@ public:
     static inline const QString kValidation =
         QStringLiteral("实收金额  或 商品价格，数量，折扣比率 表达错误！请重试。");
     static inline const QString kTooLarge = QStringLiteral("金额或数量太大，超出了可以计算的范围！请重试。");
-    static inline const QString& kNoRecords = records::kNoRecords;
 
     explicit Checkout(Deps deps);
 

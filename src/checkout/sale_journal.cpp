@@ -2,14 +2,13 @@
 
 #include <QStringList>
 
-#include "checkout/journal.h"
 #include "platform/folder.h"
+#include "records/journal.h"
 
 namespace tovrin {
 
 namespace {
 
-using records::CRLF;
 const QString kHead = QStringLiteral("tovrin sale");
 const QString kEnd = QStringLiteral("\r\nend\r\n");
 const QString kNotRecorded = QStringLiteral("此次交易没有记录，请重试。");
@@ -65,7 +64,7 @@ std::optional<std::pair<SaleJournal::Entry, SaleJournal::Entry>> SaleJournal::pa
         lengths[i] = fields[2].toLongLong(&okLength);
         if (!okBefore || !okLength || entries[i].before < 0 || lengths[i] < 0) return std::nullopt;
     }
-    if (entries[0].name != records::kSaleFile || entries[1].name != records::kBlockFile) return std::nullopt;
+    if (entries[0].name != kSaleFile || entries[1].name != kBlockFile) return std::nullopt;
     if (text.size() - at != lengths[0] + lengths[1] + kEnd.size() || !text.endsWith(kEnd))
         return std::nullopt;
     entries[0].record = text.mid(at, lengths[0]);
@@ -104,8 +103,8 @@ SaleJournal::Outcome SaleJournal::write(const QString& saleLine, const QString& 
     // this one, which is written only when that is done.
     if (const auto failure = recover()) return {false, *failure + CRLF + kNotRecorded};
 
-    Entry sale{records::kSaleFile, 0, saleLine, {}};
-    Entry block{records::kBlockFile, 0, saleBlock, {}};
+    Entry sale{kSaleFile, 0, saleLine, {}};
+    Entry block{kBlockFile, 0, saleBlock, {}};
     for (Entry* e : {&sale, &block}) {
         const QString file = path(e->name);
         const TextFiles::Length length = files_.length(file);

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "checkout/journal.h"
 #include "platform/display.h"
 #include "platform/numbers.h"
+#include "records/journal.h"
 #include "stats/statistics.h"
 #include "support/fakes.h"
 #include "support/line_ends.h"
@@ -23,7 +23,7 @@ QString blanks(int n) { return QString(n, u' '); }
 
 QString sale(const QString& dateTime, const QString& discount, const QString& received, const QString& total,
              const QString& change, bool oneItem = true) {
-    return records::saleLine({dateTime, discount, received, total, QStringLiteral("1"), change}, oneItem);
+    return saleLine({dateTime, discount, received, total, QStringLiteral("1"), change}, oneItem);
 }
 
 QString sale(const QString& dateTime) {
