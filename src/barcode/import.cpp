@@ -166,7 +166,7 @@ QString BarcodeImport::qqrs() {
 
     const QString tablePath = folderFile(folder_, BarcodeLookup::kTableFile);
     const auto cannotWrite = [&](const QString& why) {
-        refuse(QStringLiteral("无法写入 ") + tablePath + QStringLiteral("：") + why);
+        refuse(writeFailure(tablePath, why));
         return QString();
     };
     std::unique_ptr<Replacement> out = files_.replace(tablePath);

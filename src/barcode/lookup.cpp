@@ -230,7 +230,7 @@ bool BarcodeLookup::usable(TextFiles::State state, const QString& path, const QS
                         QStringLiteral("，请先单击“更新条码价格”导入。"));
             return false;
         case TextFiles::State::Unreadable:
-            prompts_.ok(QStringLiteral("无法读取 ") + path + QStringLiteral("：") + reason);
+            prompts_.ok(readFailure(path, reason));
             return false;
         case TextFiles::State::Empty:
             prompts_.ok(QStringLiteral("条码文件 open error"));

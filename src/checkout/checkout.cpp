@@ -91,7 +91,7 @@ std::optional<QString> Checkout::readItemFile(bool& ok) {
     ok = true;
     const TextFiles::Read items = files_.read(path(kItemFile));
     if (items.state == TextFiles::State::Unreadable) {
-        prompts_.ok(QStringLiteral("无法读取 ") + path(kItemFile) + QStringLiteral("：") + items.reason);
+        prompts_.ok(readFailure(path(kItemFile), items.reason));
         ok = false;
         return std::nullopt;
     }
@@ -256,7 +256,7 @@ bool Checkout::resetItemFile() {
 bool Checkout::tooManyItems(const QString& line) {
     const TextFiles::Length items = files_.length(path(kItemFile));
     // The line break and the item line's own.
-    if (items.failure || items.bytes + 2 + files_.appendedLength(line) <= SaleJournal::kMaxItemBytes)
+    if (items.failure || items.bytes + 2 + files_.appended(line).size() <= SaleJournal::kMaxItemBytes)
         return false;
     prompts_.ok(QStringLiteral("此次交易的商品太多（商品记录超过 %1 MB），请先找零结束此次交易。")
                     .arg(SaleJournal::kMaxItemBytes >> 20));
@@ -324,7 +324,7 @@ bool Checkout::acceptItem() {
     const QString line = itemLine(item, sale_.tiaomajiesuan);
     if (tooManyItems(line)) return false;
     if (const auto failure = files_.append(path(kItemFile), line)) {
-        prompts_.ok(QStringLiteral("无法写入 ") + path(kItemFile) + QStringLiteral("：") + *failure);
+        prompts_.ok(writeFailure(path(kItemFile), *failure));
         return false;
     }
 

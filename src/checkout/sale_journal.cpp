@@ -14,15 +14,7 @@ const QString kEnd = QStringLiteral("\r\nend\r\n");
 const QString kNotRecorded = QStringLiteral("此次交易没有记录，请重试。");
 const QString kNotCompleted = QStringLiteral("上次未完成的交易没有补全。");
 
-QString readFailure(const QString& path, const QString& reason) {
-    return QStringLiteral("无法读取 ") + path + QStringLiteral("：") + reason;
-}
-
 }  // namespace
-
-QString writeFailure(const QString& path, const QString& reason) {
-    return QStringLiteral("无法写入 ") + path + QStringLiteral("：") + reason;
-}
 
 SaleJournal::SaleJournal(TextFiles& files, QString folder) : files_(files), folder_(std::move(folder)) {}
 
@@ -114,7 +106,7 @@ SaleJournal::Outcome SaleJournal::write(const QString& saleLine, const QString& 
     }
     const QString intent = path(kIntentFile);
     const QString text = intentText(sale, block);
-    if (files_.appendedLength(text) > kMaxIntentBytes) {
+    if (files_.appended(text).size() > kMaxIntentBytes) {
         return {false, QStringLiteral("此次交易太大（超过 %1 MB），无法记录。").arg(kMaxIntentBytes >> 20) +
                            CRLF + kNotRecorded};
     }

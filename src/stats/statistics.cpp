@@ -20,10 +20,6 @@ const QString kGoodsFile = QStringLiteral("betweensum.txt");
 const QString kNoJournal = QStringLiteral("还没有营收记录！");
 const QString kNoBarcodeRecords = QStringLiteral("没有 条码结算 的商品的营收记录！");
 
-QString unreadable(const QString& name, const QString& reason) {
-    return QStringLiteral("无法读取文件 ") + name + QStringLiteral("：") + reason;
-}
-
 }  // namespace
 
 Statistics::Statistics(FormControls& form, TextModel& display, Prompts& prompts, TextFiles& files,
@@ -46,7 +42,7 @@ void Statistics::reportBadFields(qsizetype count) {
 
 bool Statistics::writeWorkFile(const QString& name, const QString& content) {
     const std::optional<QString> failure = files_.rewrite(path(name), content);
-    if (failure) prompts_.ok(QStringLiteral("无法写入文件 ") + name + QStringLiteral("：") + *failure);
+    if (failure) prompts_.ok(writeFailure(path(name), *failure));
     return !failure;
 }
 
@@ -107,7 +103,7 @@ qsizetype Statistics::query1(const QString& key) {
     {
         const JournalText journal = openJournal(files_, path(kSaleFile), {needle});
         if (journal.state == TextFiles::State::Unreadable) {
-            prompts_.ok(unreadable(kSaleFile, journal.reason));
+            prompts_.ok(readFailure(path(kSaleFile), journal.reason));
         } else if (journal.state != TextFiles::State::HasContent) {
             prompts_.ok(kNoRecords);
         }
@@ -207,7 +203,7 @@ void Statistics::query5(const QString& key, const QString& journalPath, const QS
     {
         const JournalText journal = openJournal(files_, journalPath, {k + dfyue_, k, endMarker});
         if (journal.state == TextFiles::State::Unreadable) {
-            prompts_.ok(unreadable(kBlockFile, journal.reason));
+            prompts_.ok(readFailure(journalPath, journal.reason));
         } else if (journal.state != TextFiles::State::HasContent) {
             prompts_.ok(kNoJournal);
         }

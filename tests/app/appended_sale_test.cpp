@@ -71,8 +71,8 @@ TEST_F(AppendedSale, AWorkFileThatIsALinkIsRefusedAndWhatItPointsToIsKept) {
         ASSERT_TRUE(QFile::link(target, files.path(name)));
         prompts.shown.clear();
         report(amounts);
-        EXPECT_TRUE(prompts.texts().contains(QStringLiteral("无法写入文件 ") + name + QStringLiteral("：") +
-                                             notRegularReason(S_IFLNK)))
+        EXPECT_TRUE(prompts.texts().contains(QStringLiteral("无法写入 ") + files.path(name) +
+                                             QStringLiteral("：") + notRegularReason(S_IFLNK)))
             << prompts.texts().join(u'|').toStdString();
         QFile f(target);
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));

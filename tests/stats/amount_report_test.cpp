@@ -284,8 +284,9 @@ TEST_F(AmountReport, UnwritableWorkFileIsReportedAndTheListStillShown) {
     journal({line});
     files.failing.insert(QStringLiteral("betweenp.txt"));
     run(true);
-    EXPECT_TRUE(
-        prompts.texts().contains(QStringLiteral("无法写入文件 betweenp.txt：No space left on device")));
+    EXPECT_TRUE(prompts.texts().contains(QStringLiteral("无法写入 ") +
+                                         files.path(QStringLiteral("betweenp.txt")) +
+                                         QStringLiteral("：No space left on device")));
     EXPECT_TRUE(display.text().startsWith(TAB + line + TAB + CRLF));
 }
 

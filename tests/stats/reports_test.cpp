@@ -483,8 +483,8 @@ TEST_F(MemoryReport, AJournalThatCannotBeReadIsNamedWithTheReason) {
     for (const test::FakePrompts::Shown& shown : prompts.shown) {
         if (shown.kind == QStringLiteral("ok")) oks << shown.text;
     }
-    EXPECT_EQ(oks, (QStringList{QStringLiteral("无法读取文件 tovrincalculate.txt：没有读取权限"),
-                                QStringLiteral("无法读取文件 tovrinback.txt：这是一个文件夹"),
+    EXPECT_EQ(oks, (QStringList{QStringLiteral("无法读取 /till/tovrincalculate.txt：没有读取权限"),
+                                QStringLiteral("无法读取 /till/tovrinback.txt：这是一个文件夹"),
                                 QStringLiteral("没有 条码结算 的商品的营收记录！")}));
     EXPECT_FALSE(prompts.ranOutOfAnswers);
 }
