@@ -6,7 +6,6 @@
 
 #include <QFile>
 #include <cerrno>
-#include <cstring>
 
 #include "platform/textfiles.h"
 
@@ -14,17 +13,83 @@ namespace tovrin {
 
 QString systemReason(int error) {
     switch (error) {
+        // Writing.
         case ENOSPC:
-#ifdef EDQUOT
         case EDQUOT:
-#endif
             return QStringLiteral("磁盘已满");
-        case EACCES:
-        case EPERM:
         case EROFS:
             return QStringLiteral("没有写入权限");
+        case EFBIG:
+            return QStringLiteral("文件太大，超过了系统允许的大小");
+        case ETXTBSY:
+            return QStringLiteral("文件正被一个程序运行，不能改动");
+        case EPIPE:
+            return QStringLiteral("管道的另一端已经关闭");
+        case EDESTADDRREQ:
+            return QStringLiteral("没有写入的目标");
+        case EXDEV:
+            return QStringLiteral("不能把文件移到另一个磁盘上");
+        case EMLINK:
+            return QStringLiteral("文件夹里的链接太多");
+        case ENOTEMPTY:
+            return QStringLiteral("文件夹不是空的");
+        case EEXIST:
+            return QStringLiteral("文件已经存在");
+        // Reading or writing.
+        case EACCES:
+        case EPERM:
+            return QStringLiteral("没有访问权限");
+        case EIO:
+            return QStringLiteral("磁盘读写出错");
+        case EISDIR:
+            return QStringLiteral("这是一个文件夹");
+        case ENOENT:
+            return QStringLiteral("文件或文件夹不存在");
+        case ENOTDIR:
+            return QStringLiteral("路径中有一项不是文件夹");
+        case ENAMETOOLONG:
+            return QStringLiteral("文件名太长");
+        case ELOOP:
+            return QStringLiteral("路径中的符号链接太多");
+        case EOVERFLOW:
+            return QStringLiteral("文件太大，无法处理");
+        case EBUSY:
+            return QStringLiteral("文件正被占用");
+        case EAGAIN:
+#if EWOULDBLOCK != EAGAIN
+        case EWOULDBLOCK:
+#endif
+            return QStringLiteral("文件暂时不能使用，请稍后再试");
+        case EINTR:
+            return QStringLiteral("操作被中断");
+        case EMFILE:
+            return QStringLiteral("本程序打开的文件太多");
+        case ENFILE:
+            return QStringLiteral("系统打开的文件太多");
+        case ENOMEM:
+            return QStringLiteral("内存不足");
+        case ENOLCK:
+            return QStringLiteral("没有可用的文件锁");
+        case ENODEV:
+        case ENXIO:
+            return QStringLiteral("没有这个设备");
+        case ESPIPE:
+            return QStringLiteral("这是管道，不能定位");
+        case EOPNOTSUPP:
+#if ENOTSUP != EOPNOTSUPP
+        case ENOTSUP:
+#endif
+            return QStringLiteral("文件系统不支持此操作");
+        case EINVAL:
+            return QStringLiteral("文件系统不接受此操作");
+        case EBADF:
+            return QStringLiteral("文件句柄无效");
+        case EFAULT:
+            return QStringLiteral("内存地址无效");
+        case ESTALE:
+            return QStringLiteral("网络上的文件已经失效");
         default:
-            return QString::fromLocal8Bit(std::strerror(error));
+            return QStringLiteral("系统错误（错误号 %1）").arg(error);
     }
 }
 
@@ -57,7 +122,7 @@ std::optional<QString> DataFile::open(const QByteArray& name, qint64 maxBytes, b
     struct stat st {};
     if ((follow ? ::stat(name.constData(), &st) : ::lstat(name.constData(), &st)) != 0) {
         if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
-        return QString::fromLocal8Bit(std::strerror(errno));
+        return systemReason(errno);
     }
     if (!S_ISREG(st.st_mode)) return notRegularReason(st.st_mode);
     // The check above and the open below are apart in time: the descriptor
@@ -67,9 +132,9 @@ std::optional<QString> DataFile::open(const QByteArray& name, qint64 maxBytes, b
     if (fd_ < 0) {
         if (errno == ENOENT) return std::nullopt;
         if (errno == ELOOP && !follow) return notRegularReason(S_IFLNK);
-        return QString::fromLocal8Bit(std::strerror(errno));
+        return systemReason(errno);
     }
-    if (::fstat(fd_, &st) != 0) return QString::fromLocal8Bit(std::strerror(errno));
+    if (::fstat(fd_, &st) != 0) return systemReason(errno);
     if (!S_ISREG(st.st_mode)) return notRegularReason(st.st_mode);
     if (st.st_size > maxBytes) return tooLarge(maxBytes);
     size_ = st.st_size;
@@ -92,7 +157,7 @@ qint64 DataFile::readSome(char* into, qint64 length) {
         const ssize_t got = ::read(fd_, into, size_t(length));
         if (got >= 0) return got;
         if (errno == EINTR) continue;
-        reason_ = QString::fromLocal8Bit(std::strerror(errno));
+        reason_ = systemReason(errno);
         return -1;
     }
 }
