@@ -85,32 +85,28 @@ std::optional<Checkout::Inputs> Checkout::readInputs(bool withPrice) {
     return Inputs{*received, *price, *rate, *quantity};
 }
 
-// The file of the sale in progress, or nullopt when it holds nothing. A
+// The file of the sale in progress; no items when it holds nothing. A
 // missing file counts as empty; one that cannot be read is named.
-std::optional<QString> Checkout::readItemFile(bool& ok) {
-    ok = true;
+Checkout::ItemFile Checkout::readItemFile() {
     const TextFiles::Read items = files_.read(path(kItemFile));
     if (items.state == TextFiles::State::Unreadable) {
         prompts_.ok(readFailure(path(kItemFile), items.reason));
-        ok = false;
-        return std::nullopt;
+        return {std::nullopt, true};
     }
-    if (!items.hasContent()) return std::nullopt;
+    if (!items.hasContent()) return {};
     // Shown and written into the sale block with the journals' line ends,
     // whatever an editor left in the file.
-    return withCrLf(items.text);
+    return {withCrLf(items.text), false};
 }
 
-int Checkout::query3(const QString& /*mode*/, const QString& /*path*/) {
+void Checkout::query3() {
     display_.setText(QString());
-    bool ok = true;
-    const std::optional<QString> items = readItemFile(ok);
-    if (items) {
-        display_.append(*items + CRLF, kTraceSize);
-    } else if (ok) {
+    const ItemFile file = readItemFile();
+    if (file.items) {
+        display_.append(*file.items + CRLF, kTraceSize);
+    } else if (!file.unreadable) {
         prompts_.ok(kNoRecords);
     }
-    return 0;
 }
 
 QString Checkout::runningTotals() const {
@@ -121,7 +117,7 @@ QString Checkout::runningTotals() const {
 }
 
 void Checkout::showSaleList() {
-    query3(QStringLiteral("date"), path(kItemFile));
+    query3();
     display_.append(runningTotals(), kTraceSize);
 }
 
@@ -223,15 +219,14 @@ void Checkout::settleAccumulated() {
 
     // The sale is on disk before its change is shown.
     const QString dateTime = clock_.dateTimeText();
-    bool ok = true;
-    const std::optional<QString> items = readItemFile(ok);
-    if (!items && ok) prompts_.ok(kNoRecords);
+    const ItemFile file = readItemFile();
+    if (!file.items && !file.unreadable) prompts_.ok(kNoRecords);
     if (!writeSale(saleLine({dateTime, wct(sale_.shpzk), wct(received), wct(sale_.shpjg), wct(sale_.shpsl),
                              wct(change)},
                             false),
                    blockHead(dateTime, wct(due), numbers_.plain(sale_.shpleiji), wct(sale_.shpzk),
                              wct(sale_.shpjg), numbers_.plain(sale_.shpsl)) +
-                       items.value_or(QString()) + CRLF)) {
+                       file.items.value_or(QString()) + CRLF)) {
         return;
     }
     showChange(change, due);

@@ -69,9 +69,11 @@ public:
     // The settlement switch "价格结算" / "条码结算".
     void Command3_Click();
 
+    // `wct`: the money text of an amount as this till writes it.
     QString wct(double x) const;
-    // The sale-list view: the item file in the display.
-    int query3(const QString& mode, const QString& path);
+    // `query3`: the sale-list view: the item file of the sale in progress in the display.
+    void query3();
+    // The running totals of the sale in progress, as the sale list shows them.
     QString runningTotals() const;
 
 private:
@@ -95,7 +97,12 @@ private:
 
     QString path(const QString& name) const;
     bool writeSale(const QString& saleLine, const QString& saleBlock);
-    std::optional<QString> readItemFile(bool& ok);
+    // The item file as a sale reads it.
+    struct ItemFile {
+        std::optional<QString> items;  // nullopt when it holds nothing
+        bool unreadable = false;       // it could not be read, and the cashier was told
+    };
+    ItemFile readItemFile();
 
     FormControls& form_;
     TextModel& display_;
