@@ -11,86 +11,62 @@
 
 namespace tovrin {
 
+namespace {
+
+struct ErrorWords {
+    int error;
+    const char16_t* words;
+};
+
+// The words of every error the file calls can give: first those only
+// writing meets, then those of reading and writing alike.
+static_assert(EWOULDBLOCK == EAGAIN && ENOTSUP == EOPNOTSUPP);
+constexpr ErrorWords kErrorWords[] = {
+    {ENOSPC, u"磁盘已满"},
+    {EDQUOT, u"磁盘已满"},
+    {EROFS, u"没有写入权限"},
+    {EFBIG, u"文件太大，超过了系统允许的大小"},
+    {ETXTBSY, u"文件正被一个程序运行，不能改动"},
+    {EPIPE, u"管道的另一端已经关闭"},
+    {EDESTADDRREQ, u"没有写入的目标"},
+    {EXDEV, u"不能把文件移到另一个磁盘上"},
+    {EMLINK, u"文件夹里的链接太多"},
+    {ENOTEMPTY, u"文件夹不是空的"},
+    {EEXIST, u"文件已经存在"},
+
+    {EACCES, u"没有访问权限"},
+    {EPERM, u"没有访问权限"},
+    {EIO, u"磁盘读写出错"},
+    {EISDIR, u"这是一个文件夹"},
+    {ENOENT, u"文件或文件夹不存在"},
+    {ENOTDIR, u"路径中有一项不是文件夹"},
+    {ENAMETOOLONG, u"文件名太长"},
+    {ELOOP, u"路径中的符号链接太多"},
+    {EOVERFLOW, u"文件太大，无法处理"},
+    {EBUSY, u"文件正被占用"},
+    {EAGAIN, u"文件暂时不能使用，请稍后再试"},  // EWOULDBLOCK too
+    {EINTR, u"操作被中断"},
+    {EMFILE, u"本程序打开的文件太多"},
+    {ENFILE, u"系统打开的文件太多"},
+    {ENOMEM, u"内存不足"},
+    {ENOLCK, u"没有可用的文件锁"},
+    {ENODEV, u"没有这个设备"},
+    {ENXIO, u"没有这个设备"},
+    {ESPIPE, u"这是管道，不能定位"},
+    {EOPNOTSUPP, u"文件系统不支持此操作"},  // ENOTSUP too
+    {EINVAL, u"文件系统不接受此操作"},
+    {EBADF, u"文件句柄无效"},
+    {EFAULT, u"内存地址无效"},
+    {ESTALE, u"网络上的文件已经失效"},
+};
+
+}  // namespace
+
 QString systemReason(int error) {
-    switch (error) {
-        // Writing.
-        case ENOSPC:
-        case EDQUOT:
-            return QStringLiteral("磁盘已满");
-        case EROFS:
-            return QStringLiteral("没有写入权限");
-        case EFBIG:
-            return QStringLiteral("文件太大，超过了系统允许的大小");
-        case ETXTBSY:
-            return QStringLiteral("文件正被一个程序运行，不能改动");
-        case EPIPE:
-            return QStringLiteral("管道的另一端已经关闭");
-        case EDESTADDRREQ:
-            return QStringLiteral("没有写入的目标");
-        case EXDEV:
-            return QStringLiteral("不能把文件移到另一个磁盘上");
-        case EMLINK:
-            return QStringLiteral("文件夹里的链接太多");
-        case ENOTEMPTY:
-            return QStringLiteral("文件夹不是空的");
-        case EEXIST:
-            return QStringLiteral("文件已经存在");
-        // Reading or writing.
-        case EACCES:
-        case EPERM:
-            return QStringLiteral("没有访问权限");
-        case EIO:
-            return QStringLiteral("磁盘读写出错");
-        case EISDIR:
-            return QStringLiteral("这是一个文件夹");
-        case ENOENT:
-            return QStringLiteral("文件或文件夹不存在");
-        case ENOTDIR:
-            return QStringLiteral("路径中有一项不是文件夹");
-        case ENAMETOOLONG:
-            return QStringLiteral("文件名太长");
-        case ELOOP:
-            return QStringLiteral("路径中的符号链接太多");
-        case EOVERFLOW:
-            return QStringLiteral("文件太大，无法处理");
-        case EBUSY:
-            return QStringLiteral("文件正被占用");
-        case EAGAIN:
-#if EWOULDBLOCK != EAGAIN
-        case EWOULDBLOCK:
-#endif
-            return QStringLiteral("文件暂时不能使用，请稍后再试");
-        case EINTR:
-            return QStringLiteral("操作被中断");
-        case EMFILE:
-            return QStringLiteral("本程序打开的文件太多");
-        case ENFILE:
-            return QStringLiteral("系统打开的文件太多");
-        case ENOMEM:
-            return QStringLiteral("内存不足");
-        case ENOLCK:
-            return QStringLiteral("没有可用的文件锁");
-        case ENODEV:
-        case ENXIO:
-            return QStringLiteral("没有这个设备");
-        case ESPIPE:
-            return QStringLiteral("这是管道，不能定位");
-        case EOPNOTSUPP:
-#if ENOTSUP != EOPNOTSUPP
-        case ENOTSUP:
-#endif
-            return QStringLiteral("文件系统不支持此操作");
-        case EINVAL:
-            return QStringLiteral("文件系统不接受此操作");
-        case EBADF:
-            return QStringLiteral("文件句柄无效");
-        case EFAULT:
-            return QStringLiteral("内存地址无效");
-        case ESTALE:
-            return QStringLiteral("网络上的文件已经失效");
-        default:
-            return QStringLiteral("系统错误（错误号 %1）").arg(error);
+    for (const ErrorWords& known : kErrorWords) {
+        if (known.error == error) return QString::fromUtf16(known.words);
     }
+    return QStringLiteral("系统错误（错误号 %1）").arg(error);
 }
 
 QString notRegularReason(mode_t mode) {
