@@ -47,8 +47,7 @@ int main(int argc, char** argv) {
         WorkbookReader reader;
         GbkTextFiles files;
         BarcodeImport import(files, prompts, chooser, reader, clock, numbers, args[3]);
-        const QString result = import.qqrs();
-        std::printf("import: %s\n", result == QLatin1String("ok") ? "imported" : "refused");
+        std::printf("import: %s\n", import.qqrs() ? "imported" : "refused");
     } else if (args.size() == 4 && args[1] == QLatin1String("report")) {
         const QString which = args[3];
         prompts.answers = {which.startsWith(QLatin1String("amount")), which.endsWith(QLatin1String("day"))};

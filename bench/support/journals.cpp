@@ -5,11 +5,11 @@
 #include <QStringList>
 #include <cmath>
 
-#include "checkout/journal.h"
 #include "fakes.h"
 #include "platform/numbers.h"
+#include "records/columns.h"
+#include "records/journal.h"
 #include "records/money.h"
-#include "records/periods.h"
 
 namespace tovrin::bench {
 
@@ -49,25 +49,25 @@ bool writeJournals(const QDate& first, const QDate& last, int salesPerDay, const
                 total += price * qty;
                 discount += itemDiscount;
                 quantity += qty;
-                items += records::itemLine({tiaozhen(name, 39), wct(itemDiscount, numbers, true),
-                                            wct(price * qty, numbers, true), wct(qty, numbers, true),
-                                            QStringLiteral("69012345%1").arg(g, 5, 10, QLatin1Char('0'))},
-                                           true) +
+                items += itemLine({tiaozhen(name, 39), wct(itemDiscount, numbers, true),
+                                   wct(price * qty, numbers, true), wct(qty, numbers, true),
+                                   QStringLiteral("69012345%1").arg(g, 5, 10, QLatin1Char('0'))},
+                                  true) +
                          CRLF;
             }
             const double due = total - discount;
             if (sales.isOpen()) {
                 const double received = std::ceil(due / 10) * 10;
-                saleText += records::saleLine({dt, wct(discount, numbers, true), wct(received, numbers, true),
-                                               wct(total, numbers, true), wct(quantity, numbers, true),
-                                               wct(received - due, numbers, true)},
-                                              false) +
+                saleText += saleLine({dt, wct(discount, numbers, true), wct(received, numbers, true),
+                                      wct(total, numbers, true), wct(quantity, numbers, true),
+                                      wct(received - due, numbers, true)},
+                                     false) +
                             CRLF;
             }
-            blockText += records::blockHead(dt, wct(due, numbers, true), QStringLiteral("3"),
-                                            wct(discount, numbers, true), wct(total, numbers, true),
-                                            numbers.plain(quantity)) +
-                         items + CRLF + CRLF;
+            blockText +=
+                blockHead(dt, wct(due, numbers, true), QStringLiteral("3"), wct(discount, numbers, true),
+                          wct(total, numbers, true), numbers.plain(quantity)) +
+                items + CRLF + CRLF;
         }
         if (sales.isOpen()) sales.write(encoder.encode(saleText));
         blocks.write(encoder.encode(blockText));

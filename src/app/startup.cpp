@@ -40,11 +40,8 @@ void Form1::Form_Load() {
     voice_->rewind();
     checkout_->setWav(true);
 
-    // 2. Today's date for the statistics: the date-time text up to its blank
-    // (the date-time text always carries the time, so the blank is there).
-    const QString now = services_.clock->dateTimeText();
-    const qsizetype blank = now.indexOf(QLatin1Char(' '));
-    zhuanda = blank < 0 ? now : now.left(blank);
+    // 2. Today's date for the statistics: the date part of the date-time text.
+    zhuanda = services_.clock->dateText();
 
     // 3. Does the number conversion write "0" before a fraction?
     checkout_->setZerob(services_.numbers->plain(1.0 / 2.0).startsWith(QLatin1Char('0')));

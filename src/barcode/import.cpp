@@ -147,7 +147,7 @@ QString BarcodeImport::confirmationText() const {
 
 void BarcodeImport::Command2_Click() {
     if (!prompts_.yesNo(confirmationText(), kBoxTitle)) return;
-    if (qqrs() != QLatin1String("ok")) return;
+    if (!qqrs()) return;
     prompts_.ok(kSuccess, kBoxTitle);
     if (troubles_) prompts_.ok(*troubles_, kBoxTitle);
 }
@@ -158,16 +158,16 @@ void BarcodeImport::refuse(const QString& why) {
                 kBoxTitle);
 }
 
-QString BarcodeImport::qqrs() {
+bool BarcodeImport::qqrs() {
     const ReturnFreeMemoryAtEnd release;  // the workbook's buffers are gone by then
     troubles_.reset();
     const std::optional<QString> chosen = chooser_.openFile(fileFilters());
-    if (!chosen) return {};
+    if (!chosen) return false;
 
     const QString tablePath = folderFile(folder_, BarcodeLookup::kTableFile);
     const auto cannotWrite = [&](const QString& why) {
-        refuse(QStringLiteral("无法写入 ") + tablePath + QStringLiteral("：") + why);
-        return QString();
+        refuse(writeFailure(tablePath, why));
+        return false;
     };
     std::unique_ptr<Replacement> out = files_.replace(tablePath);
     if (!out->failure().isEmpty()) return cannotWrite(out->failure());
@@ -189,12 +189,12 @@ QString BarcodeImport::qqrs() {
     if (cancelled) {
         out.reset();
         refuse(kCancelled);
-        return {};
+        return false;
     }
     if (result.status == SpreadsheetReader::Result::Status::Failed) {
         out.reset();
         refuse(QStringLiteral("无法导入 ") + *chosen + QStringLiteral("：") + result.reason);
-        return {};
+        return false;
     }
     if (result.status == SpreadsheetReader::Result::Status::Stopped || !writeError.isEmpty()) {
         out.reset();
@@ -207,7 +207,7 @@ QString BarcodeImport::qqrs() {
     runner_.run(kChecking, [&](Progress& progress) {
         if (check.run(files_, folder_, progress)) troubles_ = check.summary();
     });
-    return QStringLiteral("ok");
+    return true;
 }
 
 }  // namespace tovrin

@@ -41,12 +41,12 @@ public:
     // that names them.
     void Command2_Click();
 
-    // Lets the cashier choose a workbook and replaces the table with its rows.
-    // "ok" once the table has been replaced; the empty text when the dialog
+    // `qqrs`: lets the cashier choose a workbook and replaces the table with
+    // its rows. True once the table has been replaced, and then the new
+    // table's rows have been looked up (see troubles()); false when the dialog
     // was cancelled (nothing is shown) or the import failed or was cancelled
-    // (a message says why, and the old table is untouched). After "ok" the new
-    // table's rows have been looked up (see troubles()).
-    QString qqrs();
+    // (a message says why, and the old table is untouched).
+    bool qqrs();
     // What the last import's check found, for the owner; nullopt when every
     // row can be sold or the check could not finish.
     const std::optional<QString>& troubles() const { return troubles_; }

@@ -230,7 +230,7 @@ bool BarcodeLookup::usable(TextFiles::State state, const QString& path, const QS
                         QStringLiteral("，请先单击“更新条码价格”导入。"));
             return false;
         case TextFiles::State::Unreadable:
-            prompts_.ok(QStringLiteral("无法读取 ") + path + QStringLiteral("：") + reason);
+            prompts_.ok(readFailure(path, reason));
             return false;
         case TextFiles::State::Empty:
             prompts_.ok(QStringLiteral("条码文件 open error"));
@@ -278,7 +278,7 @@ std::optional<QString> BarcodeLookup::findInText(const QString& path, const QStr
     // so only the line found needs upper-casing then.
     if (key.isEmpty()) return refuse(2);  // the empty key stands at every position
     const bool blind = caseBlind(key);
-    QString text = table.text + records::CRLF;
+    QString text = table.text + CRLF;
     TextHaystack haystack(blind ? std::move(text) : upperSameLength(std::move(text)), blind);
 
     // Every occurrence counts, overlapping ones and those inside a longer

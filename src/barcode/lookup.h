@@ -9,7 +9,7 @@
 
 namespace tovrin {
 
-// Removes every blank, CR and LF; all other characters stay in their order.
+// `kong2`: removes every blank, CR and LF; all other characters stay in their order.
 QString kong2(const QString& text);
 
 // What the item entry takes from the line a barcode was found on: its fields
@@ -35,7 +35,7 @@ public:
 
     BarcodeLookup(const TextFiles& files, Prompts& prompts, QString folder);
 
-    // The sale price of a barcode as stored in the table (upper-cased), or the
+    // `kuaisu`: the sale price of a barcode as stored in the table (upper-cased), or the
     // empty text after a message when the barcode resolves to no single line
     // with that barcode and a price.
     QString kuaisu(const QString& barcode);
@@ -43,7 +43,7 @@ public:
     // or nullopt where kuaisu gives the empty text.
     std::optional<BarcodeItem> item(const QString& barcode);
 
-    // Row 1 of the lookup table: slot k holds field k (upper case) of the
+    // `lookupFields`, row 1 of the lookup table: slot k holds field k (upper case) of the
     // line the last lookup found; all empty after a lookup that found none.
     std::array<QString, 181> lookupFields;
 

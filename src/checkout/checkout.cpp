@@ -2,19 +2,17 @@
 
 #include <cmath>
 
-#include "checkout/journal.h"
 #include "checkout/sale_journal.h"
 #include "platform/folder.h"
+#include "records/columns.h"
+#include "records/journal.h"
 #include "records/lines.h"
 #include "records/money.h"
-#include "records/periods.h"
 
 namespace tovrin {
 
 namespace {
 
-using records::CRLF;
-using records::TAB;
 constexpr double kTraceSize = 15;
 constexpr double kChangeSize = 200;
 constexpr double kAfterChangeSize = 135;
@@ -87,44 +85,39 @@ std::optional<Checkout::Inputs> Checkout::readInputs(bool withPrice) {
     return Inputs{*received, *price, *rate, *quantity};
 }
 
-// The file of the sale in progress, or nullopt when it holds nothing. A
+// The file of the sale in progress; no items when it holds nothing. A
 // missing file counts as empty; one that cannot be read is named.
-std::optional<QString> Checkout::readItemFile(bool& ok) {
-    ok = true;
-    const TextFiles::Read items = files_.read(path(records::kItemFile));
+Checkout::ItemFile Checkout::readItemFile() {
+    const TextFiles::Read items = files_.read(path(kItemFile));
     if (items.state == TextFiles::State::Unreadable) {
-        prompts_.ok(QStringLiteral("无法读取 ") + path(records::kItemFile) + QStringLiteral("：") +
-                    items.reason);
-        ok = false;
-        return std::nullopt;
+        prompts_.ok(readFailure(path(kItemFile), items.reason));
+        return {std::nullopt, true};
     }
-    if (!items.hasContent()) return std::nullopt;
+    if (!items.hasContent()) return {};
     // Shown and written into the sale block with the journals' line ends,
     // whatever an editor left in the file.
-    return withCrLf(items.text);
+    return {withCrLf(items.text), false};
 }
 
-int Checkout::query3(const QString& /*mode*/, const QString& /*path*/) {
+void Checkout::query3() {
     display_.setText(QString());
-    bool ok = true;
-    const std::optional<QString> items = readItemFile(ok);
-    if (items) {
-        display_.append(*items + CRLF, kTraceSize);
-    } else if (ok) {
+    const ItemFile file = readItemFile();
+    if (file.items) {
+        display_.append(*file.items + CRLF, kTraceSize);
+    } else if (!file.unreadable) {
         prompts_.ok(kNoRecords);
     }
-    return 0;
 }
 
 QString Checkout::runningTotals() const {
     return clock_.dateTimeText() + CRLF + CRLF +
-           records::totalsLine(numbers_.plain(sale_.shpleiji), wct(sale_.shpzk), wct(sale_.shpjg),
-                               numbers_.plain(sale_.shpsl)) +
+           totalsLine(numbers_.plain(sale_.shpleiji), wct(sale_.shpzk), wct(sale_.shpjg),
+                      numbers_.plain(sale_.shpsl)) +
            TAB + QStringLiteral("   应收金额累计：   ") + TAB + wct(sale_.shpjg - sale_.shpzk) + CRLF + CRLF;
 }
 
 void Checkout::showSaleList() {
-    query3(QStringLiteral("date"), path(records::kItemFile));
+    query3();
     display_.append(runningTotals(), kTraceSize);
 }
 
@@ -189,12 +182,11 @@ void Checkout::settleOneItem() {
     // The sale is on disk before its change is shown.
     const QString dateTime = clock_.dateTimeText();
     const QString item =
-        records::itemLine({QStringLiteral("1"), wct(total - due), wct(total), wct(quantity), {}}, false);
+        itemLine({QStringLiteral("1"), wct(total - due), wct(total), wct(quantity), {}}, false);
     if (!writeSale(
-            records::saleLine(
-                {dateTime, wct(total - due), wct(received), wct(total), wct(quantity), wct(change)}, true),
-            records::blockHead(dateTime, wct(due), QStringLiteral("1"), wct(total - due), wct(total),
-                               wct(quantity)) +
+            saleLine({dateTime, wct(total - due), wct(received), wct(total), wct(quantity), wct(change)},
+                     true),
+            blockHead(dateTime, wct(due), QStringLiteral("1"), wct(total - due), wct(total), wct(quantity)) +
                 item + CRLF)) {
         return;
     }
@@ -227,15 +219,14 @@ void Checkout::settleAccumulated() {
 
     // The sale is on disk before its change is shown.
     const QString dateTime = clock_.dateTimeText();
-    bool ok = true;
-    const std::optional<QString> items = readItemFile(ok);
-    if (!items && ok) prompts_.ok(kNoRecords);
-    if (!writeSale(records::saleLine({dateTime, wct(sale_.shpzk), wct(received), wct(sale_.shpjg),
-                                      wct(sale_.shpsl), wct(change)},
-                                     false),
-                   records::blockHead(dateTime, wct(due), numbers_.plain(sale_.shpleiji), wct(sale_.shpzk),
-                                      wct(sale_.shpjg), numbers_.plain(sale_.shpsl)) +
-                       items.value_or(QString()) + CRLF)) {
+    const ItemFile file = readItemFile();
+    if (!file.items && !file.unreadable) prompts_.ok(kNoRecords);
+    if (!writeSale(saleLine({dateTime, wct(sale_.shpzk), wct(received), wct(sale_.shpjg), wct(sale_.shpsl),
+                             wct(change)},
+                            false),
+                   blockHead(dateTime, wct(due), numbers_.plain(sale_.shpleiji), wct(sale_.shpzk),
+                             wct(sale_.shpjg), numbers_.plain(sale_.shpsl)) +
+                       file.items.value_or(QString()) + CRLF)) {
         return;
     }
     showChange(change, due);
@@ -244,10 +235,10 @@ void Checkout::settleAccumulated() {
 bool Checkout::resetItemFile() {
     display_.setText(QString());
     sale_.shpleiji = sale_.shpjg = sale_.shpzk = sale_.shpsl = 0;
-    if (const auto failure = files_.rewrite(path(records::kItemFile), QString())) {
+    if (const auto failure = files_.rewrite(path(kItemFile), QString())) {
         // Told once per sale, not at every key: the keys still go into the
         // price box.
-        if (!itemFileReported_) prompts_.ok(writeFailure(path(records::kItemFile), *failure));
+        if (!itemFileReported_) prompts_.ok(writeFailure(path(kItemFile), *failure));
         itemFileReported_ = true;
         return false;
     }
@@ -258,9 +249,9 @@ bool Checkout::resetItemFile() {
 // A sale's items are bounded, so that every sale can be finished and
 // written; the item beyond the bound is refused.
 bool Checkout::tooManyItems(const QString& line) {
-    const TextFiles::Length items = files_.length(path(records::kItemFile));
+    const TextFiles::Length items = files_.length(path(kItemFile));
     // The line break and the item line's own.
-    if (items.failure || items.bytes + 2 + files_.appendedLength(line) <= SaleJournal::kMaxItemBytes)
+    if (items.failure || items.bytes + 2 + files_.appended(line).size() <= SaleJournal::kMaxItemBytes)
         return false;
     prompts_.ok(QStringLiteral("此次交易的商品太多（商品记录超过 %1 MB），请先找零结束此次交易。")
                     .arg(SaleJournal::kMaxItemBytes >> 20));
@@ -319,16 +310,16 @@ bool Checkout::acceptItem() {
     // The item line goes to the file first: an item that could not be
     // written is not counted, so the totals always match the file.
     const double number = sale_.shpleiji + 1;
-    records::ItemTexts item{numbers_.plain(number), wct(discount), wct(total), wct(quantity), {}};
+    ItemTexts item{numbers_.plain(number), wct(discount), wct(total), wct(quantity), {}};
     if (goods) {
         QString name = goods->name;
         item.number = tiaozhen(name, 39);
         item.barcode = goods->barcode;
     }
-    const QString line = records::itemLine(item, sale_.tiaomajiesuan);
+    const QString line = itemLine(item, sale_.tiaomajiesuan);
     if (tooManyItems(line)) return false;
-    if (const auto failure = files_.append(path(records::kItemFile), line)) {
-        prompts_.ok(QStringLiteral("无法写入 ") + path(records::kItemFile) + QStringLiteral("：") + *failure);
+    if (const auto failure = files_.append(path(kItemFile), line)) {
+        prompts_.ok(writeFailure(path(kItemFile), *failure));
         return false;
     }
 

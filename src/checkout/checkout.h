@@ -46,7 +46,6 @@ public:
     static inline const QString kValidation =
         QStringLiteral("实收金额  或 商品价格，数量，折扣比率 表达错误！请重试。");
     static inline const QString kTooLarge = QStringLiteral("金额或数量太大，超出了可以计算的范围！请重试。");
-    static inline const QString& kNoRecords = records::kNoRecords;
 
     explicit Checkout(Deps deps);
 
@@ -70,9 +69,11 @@ public:
     // The settlement switch "价格结算" / "条码结算".
     void Command3_Click();
 
+    // `wct`: the money text of an amount as this till writes it.
     QString wct(double x) const;
-    // The sale-list view: the item file in the display.
-    int query3(const QString& mode, const QString& path);
+    // `query3`: the sale-list view: the item file of the sale in progress in the display.
+    void query3();
+    // The running totals of the sale in progress, as the sale list shows them.
     QString runningTotals() const;
 
 private:
@@ -96,7 +97,12 @@ private:
 
     QString path(const QString& name) const;
     bool writeSale(const QString& saleLine, const QString& saleBlock);
-    std::optional<QString> readItemFile(bool& ok);
+    // The item file as a sale reads it.
+    struct ItemFile {
+        std::optional<QString> items;  // nullopt when it holds nothing
+        bool unreadable = false;       // it could not be read, and the cashier was told
+    };
+    ItemFile readItemFile();
 
     FormControls& form_;
     TextModel& display_;

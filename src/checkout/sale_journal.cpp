@@ -2,28 +2,19 @@
 
 #include <QStringList>
 
-#include "checkout/journal.h"
 #include "platform/folder.h"
+#include "records/journal.h"
 
 namespace tovrin {
 
 namespace {
 
-using records::CRLF;
 const QString kHead = QStringLiteral("tovrin sale");
 const QString kEnd = QStringLiteral("\r\nend\r\n");
 const QString kNotRecorded = QStringLiteral("此次交易没有记录，请重试。");
 const QString kNotCompleted = QStringLiteral("上次未完成的交易没有补全。");
 
-QString readFailure(const QString& path, const QString& reason) {
-    return QStringLiteral("无法读取 ") + path + QStringLiteral("：") + reason;
-}
-
 }  // namespace
-
-QString writeFailure(const QString& path, const QString& reason) {
-    return QStringLiteral("无法写入 ") + path + QStringLiteral("：") + reason;
-}
 
 SaleJournal::SaleJournal(TextFiles& files, QString folder) : files_(files), folder_(std::move(folder)) {}
 
@@ -65,7 +56,7 @@ std::optional<std::pair<SaleJournal::Entry, SaleJournal::Entry>> SaleJournal::pa
         lengths[i] = fields[2].toLongLong(&okLength);
         if (!okBefore || !okLength || entries[i].before < 0 || lengths[i] < 0) return std::nullopt;
     }
-    if (entries[0].name != records::kSaleFile || entries[1].name != records::kBlockFile) return std::nullopt;
+    if (entries[0].name != kSaleFile || entries[1].name != kBlockFile) return std::nullopt;
     if (text.size() - at != lengths[0] + lengths[1] + kEnd.size() || !text.endsWith(kEnd))
         return std::nullopt;
     entries[0].record = text.mid(at, lengths[0]);
@@ -104,8 +95,8 @@ SaleJournal::Outcome SaleJournal::write(const QString& saleLine, const QString& 
     // this one, which is written only when that is done.
     if (const auto failure = recover()) return {false, *failure + CRLF + kNotRecorded};
 
-    Entry sale{records::kSaleFile, 0, saleLine, {}};
-    Entry block{records::kBlockFile, 0, saleBlock, {}};
+    Entry sale{kSaleFile, 0, saleLine, {}};
+    Entry block{kBlockFile, 0, saleBlock, {}};
     for (Entry* e : {&sale, &block}) {
         const QString file = path(e->name);
         const TextFiles::Length length = files_.length(file);
@@ -115,7 +106,7 @@ SaleJournal::Outcome SaleJournal::write(const QString& saleLine, const QString& 
     }
     const QString intent = path(kIntentFile);
     const QString text = intentText(sale, block);
-    if (files_.appendedLength(text) > kMaxIntentBytes) {
+    if (files_.appended(text).size() > kMaxIntentBytes) {
         return {false, QStringLiteral("此次交易太大（超过 %1 MB），无法记录。").arg(kMaxIntentBytes >> 20) +
                            CRLF + kNotRecorded};
     }

@@ -82,7 +82,4 @@ private:
     QString folder_;
 };
 
-// The box text of a file that could not be written.
-QString writeFailure(const QString& path, const QString& reason);
-
 }  // namespace tovrin

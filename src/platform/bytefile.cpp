@@ -1,6 +1,7 @@
 #include "platform/bytefile.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <functional>
 #include <iterator>
@@ -54,9 +55,11 @@ ByteFile::ByteFile(const QString& path, qint64 window)
         return;
     }
     const qint64 size = data.size();
+    errno = 0;
     if (!file_.open(data.release(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         state_ = State::Unreadable;
-        reason_ = file_.errorString();
+        // In words of the till's own, not the system's English.
+        reason_ = systemReason(errno != 0 ? errno : EBADF);
         return;
     }
     size_ = size;

@@ -8,9 +8,11 @@
 
 namespace tovrin {
 
-// The words a cashier is shown for a system error number: "磁盘已满" for a
-// full disk, "没有写入权限" for a refused or read-only file, the system's own
-// text otherwise.
+// The words a cashier is shown for a system error number, in Chinese for
+// every error the file calls (open, read, write, fsync, ftruncate, rename,
+// unlink, flock, stat) can give on Linux: "磁盘已满" for a full disk,
+// "没有访问权限" for a refused file, read or written, "没有写入权限" for a
+// read-only disk. Any other number is named as a system error with its number.
 QString systemReason(int error);
 
 // Why something that stands in a file's place is not a file to open: a

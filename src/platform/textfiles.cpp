@@ -9,6 +9,14 @@ namespace {
 const QString kUnsupported = QStringLiteral("不支持此操作");
 }  // namespace
 
+QString readFailure(const QString& path, const QString& reason) {
+    return QStringLiteral("无法读取 ") + path + QStringLiteral("：") + reason;
+}
+
+QString writeFailure(const QString& path, const QString& reason) {
+    return QStringLiteral("无法写入 ") + path + QStringLiteral("：") + reason;
+}
+
 QByteArray lineBreakAfter(QByteArrayView lastByte) {
     if (lastByte.isEmpty() || lastByte.back() == '\n') return {};
     if (lastByte.back() == '\r') return QByteArrayLiteral("\n");

@@ -22,6 +22,12 @@ inline constexpr qint64 kMaxDataFileBytes = qint64(1) << 30;
 // the file stays whole either way.
 QByteArray lineBreakAfter(QByteArrayView lastByte);
 
+// What the cashier is told when a data file cannot be read or written: the
+// file's full path and the reason, "无法读取 <path>：<reason>" and
+// "无法写入 <path>：<reason>".
+QString readFailure(const QString& path, const QString& reason);
+QString writeFailure(const QString& path, const QString& reason);
+
 // The new content of a file, written in GBK beside it; the file takes it only
 // at commit(), and keeps its old content when the replacement is dropped
 // uncommitted.
@@ -72,7 +78,6 @@ public:
     // The bytes append() adds for the record (CR LF included), leaving out
     // the line break that a file without a last line end gets first.
     virtual QByteArray appended(const QString& record) const;
-    qint64 appendedLength(const QString& record) const { return appended(record).size(); }
     // The bytes append() adds for the record to the file when it is `at`
     // bytes long: the line break the file needs there, then the record.
     QByteArray appendedAt(const QString& path, qint64 at, const QString& record) const;

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace tovrin::records {
+namespace tovrin {
 
 // The journals beside the program.
 inline const QString kItemFile = QStringLiteral("tovrincomm.txt");
@@ -20,4 +20,4 @@ inline const QString kItemLabel = QStringLiteral("商品总价格：  ");
 // Said when a journal holds nothing yet for the till to show.
 inline const QString kNoRecords = QStringLiteral("今天还没有营收记录！");
 
-}  // namespace tovrin::records
+}  // namespace tovrin

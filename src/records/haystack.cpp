@@ -158,7 +158,7 @@ JournalText openJournal(const TextFiles& files, const QString& path, std::initia
     journal.state = read.state;
     journal.reason = read.reason;
     if (read.hasContent()) {
-        read.text += records::CRLF;
+        read.text += CRLF;
         journal.text = std::make_unique<TextHaystack>(upperSameLength(std::move(read.text)));
     }
     return journal;

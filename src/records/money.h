@@ -7,7 +7,7 @@
 
 namespace tovrin {
 
-// The money text of an amount: rounded to cents, where the third decimal
+// `wct`, the money text of an amount: rounded to cents, where the third decimal
 // decides (five and more rounds towards plus infinity; later digits are
 // ignored), no trailing zeros, and "0" before the point of an amount between
 // -1 and 1 whatever the system's number conversion writes.

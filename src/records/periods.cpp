@@ -1,14 +1,23 @@
 #include "records/periods.h"
 
-#include "platform/textfiles.h"
+#include <array>
+
+#include "records/lines.h"
 
 namespace tovrin {
 
 namespace {
 
-const QString kSeparators = QStringLiteral("-\\/");
+// The date separators, in the order the key rule looks for them: the first
+// one a date text holds is its separator.
+constexpr std::array<char16_t, 3> kSeparators{u'-', u'/', u'\\'};
+// The order the end markers try them in: the last one the date text holds
+// gives the marker.
+constexpr std::array<char16_t, 3> kMarkerOrder{kSeparators[0], kSeparators[2], kSeparators[1]};
 
-bool isSeparator(QChar c) { return kSeparators.contains(c); }
+bool isSeparator(QChar c) {
+    return std::find(kSeparators.begin(), kSeparators.end(), c.unicode()) != kSeparators.end();
+}
 
 // The year of a date text and the year after it; false when the first four
 // characters are not a year.
@@ -22,54 +31,13 @@ bool years(const QString& date, QString& year, QString& next) {
     return true;
 }
 
+QString removeLeadingBlanks(const QString& text) {
+    qsizetype i = 0;
+    while (i < text.size() && text[i] == u' ') ++i;
+    return text.mid(i);
+}
+
 }  // namespace
-
-int displayWidth(const QString& text) {
-    int width = 0;
-    bool plainAscii = true;
-    for (QChar c : text) {
-        if (c.unicode() == 0) {
-            width += 2;
-        } else if (c.unicode() < 0x80) {
-            width += 1;
-        } else {
-            plainAscii = false;
-        }
-    }
-    if (plainAscii) return width;
-    // The rest is counted by its codes in GBK: one column for a code from 1
-    // to 127 (a character GBK cannot write comes out as "?"), two for any
-    // other, the one-byte 0x80 ("€") included.
-    QString rest;
-    for (QChar c : text) {
-        if (c.unicode() >= 0x80) rest += c;
-    }
-    const QByteArray bytes = encodeGbk(rest);
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const uchar b = uchar(bytes[i]);
-        if (b < 0x80) {
-            width += 1;
-        } else {
-            width += 2;
-            if (b > 0x80) ++i;  // a lead byte and its trail byte
-        }
-    }
-    return width;
-}
-
-QString tiaozhen(QString& tzs, double tzna) {
-    qsizetype from = 0;
-    qsizetype to = tzs.size();
-    while (from < to && tzs[from] == u' ') ++from;
-    while (to > from && tzs[to - 1] == u' ') --to;
-    tzs = tzs.mid(from, to - from);
-    const int w = displayWidth(tzs);
-    if (w >= tzna) return tzs;
-    // One blank for every whole number from w up to tzna.
-    qsizetype blanks = 0;
-    for (double k = w; k <= tzna; k += 1) ++blanks;
-    return tzs + QString(blanks, QLatin1Char(' '));
-}
 
 QString dyue(const QString& date) {
     for (qsizetype p = date.size() - 1; p >= 0; --p) {
@@ -82,7 +50,7 @@ QString dyuea(const QString& dayKey, const QString& zhuanda) {
     QString year, next;
     if (!years(dayKey, year, next)) return {};
     QString result;
-    for (QChar s : kSeparators) {
+    for (QChar s : kMarkerOrder) {
         if (!zhuanda.contains(s)) continue;
         const QString lastDay = year + s + QStringLiteral("12") + s + QStringLiteral("31");
         result = (dayKey == lastDay ? next : year) + s;
@@ -94,12 +62,27 @@ QString dyueb(const QString& date) {
     QString year, next;
     if (!years(date, year, next)) return {};
     QString result;
-    for (QChar s : kSeparators) {
+    for (QChar s : kMarkerOrder) {
         if (!date.contains(s)) continue;
         const QString december = year + s + QStringLiteral("12") + s;
         result = (date.contains(december) ? next : year) + s;
     }
     return result;
 }
+
+qsizetype separatorPosition(const QString& date) {
+    for (QChar s : kSeparators) {
+        const qsizetype p = date.indexOf(s);
+        if (p >= 0) return p;
+    }
+    return -1;
+}
+
+QString keyTerminator(const QString& text, const QString& zhuanda) {
+    const qsizetype p = separatorPosition(zhuanda);
+    return p >= 0 ? text.mid(p, 1) : QString();
+}
+
+QString goodsKey(const QString& key) { return removeLeadingBlanks(upperSameLength(key)); }
 
 }  // namespace tovrin

@@ -4,27 +4,32 @@
 
 namespace tovrin {
 
-// Display width of a text as the reports count it: a character whose GBK
-// code is 1 to 127 is one column, any other two (the code 0, the one-byte
-// "€" and every character of two bytes); a character GBK cannot write is one
-// column (it is written as "?").
-int displayWidth(const QString& text);
+// The period keys of the statistics: a date text such as "2018-5-12" (its
+// separator "-", "/" or "\") selects a day, its month key a month.
 
-// Pads a text to a display width: trims the blanks around it (the caller's
-// text is trimmed too) and, when it is narrower than `tzna`, appends blanks up
-// to one column past that width. A text of `tzna` columns or more is unchanged.
-QString tiaozhen(QString& tzs, double tzna);
-
-// The month key of a date text: the text before its last date separator
-// ("-", "/" or "\"). A text without a separator is returned unchanged.
+// `dyue`: the month key of a date text: the text before its last date
+// separator. A text without a separator is returned unchanged.
 QString dyue(const QString& date);
 
-// The end marker of a day: the year followed by the separator, or the next
-// year when the day key is the last day of December. Empty when `zhuanda` has
-// no separator or the year is not four digits.
+// `dyuea`: the end marker of a day: the year followed by the separator, or
+// the next year when the day key is the last day of December. Empty when
+// `zhuanda` has no separator or the year is not four digits. Of several
+// separators in `zhuanda`, "/" goes before "\" and "\" before "-".
 QString dyuea(const QString& dayKey, const QString& zhuanda);
 
-// The end marker of a month: as dyuea, the next year for any date in December.
+// `dyueb`: the end marker of a month: as dyuea, the next year for any date
+// in December.
 QString dyueb(const QString& date);
+
+// The position of the date separator in a date text: the first "-", else the
+// first "/", else the first "\"; -1 when it has none.
+qsizetype separatorPosition(const QString& date);
+
+// The character that must follow a period key: the character of `text` at
+// the separator position of today's date text; empty when that has none.
+QString keyTerminator(const QString& text, const QString& zhuanda);
+
+// The period key of the goods report: upper-cased, leading blanks removed.
+QString goodsKey(const QString& key);
 
 }  // namespace tovrin

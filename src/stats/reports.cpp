@@ -3,6 +3,7 @@
 #include <QHash>
 #include <utility>
 
+#include "records/columns.h"
 #include "records/files.h"
 #include "records/haystack.h"
 #include "records/lines.h"
@@ -13,16 +14,7 @@ namespace tovrin {
 
 namespace {
 
-using records::CRLF;
-using records::TAB;
-
 QString pad(QString text, double width) { return tiaozhen(text, width); }
-
-QString removeLeadingBlanks(const QString& text) {
-    qsizetype i = 0;
-    while (i < text.size() && text[i] == u' ') ++i;
-    return text.mid(i);
-}
 
 // The numeric values of journal fields; a field that is not a number counts
 // as 0 and is counted.
@@ -47,21 +39,6 @@ private:
 QString ReportNumbers::money(double x) const { return wct(x, numbers, zerob); }
 
 double ReportNumbers::cents(double x) const { return tovrin::money(x, numbers, zerob); }
-
-qsizetype separatorPosition(const QString& date) {
-    for (QChar s : {QLatin1Char('-'), QLatin1Char('/'), QLatin1Char('\\')}) {
-        const qsizetype p = date.indexOf(s);
-        if (p >= 0) return p;
-    }
-    return -1;
-}
-
-QString keyTerminator(const QString& text, const QString& zhuanda) {
-    const qsizetype p = separatorPosition(zhuanda);
-    return p >= 0 ? text.mid(p, 1) : QString();
-}
-
-QString goodsKey(const QString& key) { return removeLeadingBlanks(upperSameLength(key)); }
 
 Gathered periodLines(Haystack& text, const QString& needle) {
     if (needle.isEmpty()) return {};

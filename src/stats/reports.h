@@ -28,21 +28,6 @@ struct ReportNumbers {
     double cents(double x) const;
 };
 
-using records::kItemLabel;
-
-// ---- Periods
-
-// The position of the date separator in a date text: the first "-", else the
-// first "/", else the first "\"; -1 when it has none.
-qsizetype separatorPosition(const QString& date);
-
-// The character that must follow a period key: the character of `text` at
-// the separator position of today's date text; empty when that has none.
-QString keyTerminator(const QString& text, const QString& zhuanda);
-
-// The period key of the goods report: upper-cased, leading blanks removed.
-QString goodsKey(const QString& key);
-
 // ---- Amount detail
 
 // The distinct lines of a period: the lines (by the line rule) of every

@@ -14,16 +14,11 @@ namespace tovrin {
 
 namespace {
 
-using records::CRLF;
 const QString kDetailFile = QStringLiteral("betweenp.txt");
 const QString kTraceFile = QStringLiteral("betweenpq.txt");
 const QString kGoodsFile = QStringLiteral("betweensum.txt");
 const QString kNoJournal = QStringLiteral("还没有营收记录！");
 const QString kNoBarcodeRecords = QStringLiteral("没有 条码结算 的商品的营收记录！");
-
-QString unreadable(const QString& name, const QString& reason) {
-    return QStringLiteral("无法读取文件 ") + name + QStringLiteral("：") + reason;
-}
 
 }  // namespace
 
@@ -47,7 +42,7 @@ void Statistics::reportBadFields(qsizetype count) {
 
 bool Statistics::writeWorkFile(const QString& name, const QString& content) {
     const std::optional<QString> failure = files_.rewrite(path(name), content);
-    if (failure) prompts_.ok(QStringLiteral("无法写入文件 ") + name + QStringLiteral("：") + *failure);
+    if (failure) prompts_.ok(writeFailure(path(name), *failure));
     return !failure;
 }
 
@@ -106,11 +101,11 @@ qsizetype Statistics::query1(const QString& key) {
     const QString needle = upperSameLength(key) + dgyue_;
     Gathered lines;
     {
-        const JournalText journal = openJournal(files_, path(records::kSaleFile), {needle});
+        const JournalText journal = openJournal(files_, path(kSaleFile), {needle});
         if (journal.state == TextFiles::State::Unreadable) {
-            prompts_.ok(unreadable(records::kSaleFile, journal.reason));
+            prompts_.ok(readFailure(path(kSaleFile), journal.reason));
         } else if (journal.state != TextFiles::State::HasContent) {
-            prompts_.ok(records::kNoRecords);
+            prompts_.ok(kNoRecords);
         }
         if (journal.text) lines = periodLines(*journal.text, needle);
     }
@@ -162,7 +157,7 @@ qsizetype Statistics::query2(const QString& key) {
         content += CRLF;
         display_.append(std::exchange(content, QString()), 12);
     } else {
-        prompts_.ok(records::kNoRecords);
+        prompts_.ok(kNoRecords);
     }
 
     const QString needle = upperSameLength(key);
@@ -189,7 +184,7 @@ void Statistics::goods() {
         QStringLiteral("条码结算商品统计：") + CRLF + QStringLiteral("    如果选“是”，那么将对") + zhuanda_ +
         QStringLiteral("当天的销售商品进行统计！") + CRLF + QStringLiteral("如果选“否”，将对当月") + month +
         QStringLiteral("的销售商品进行统计！") + CRLF + QStringLiteral("请选择：   ");
-    const QString journal = path(records::kBlockFile);
+    const QString journal = path(kBlockFile);
     if (prompts_.yesNo(question, kBoxTitle)) {
         dfyue_ = QStringLiteral(" ");
         eyues_ = zhuanda_;
@@ -208,7 +203,7 @@ void Statistics::query5(const QString& key, const QString& journalPath, const QS
     {
         const JournalText journal = openJournal(files_, journalPath, {k + dfyue_, k, endMarker});
         if (journal.state == TextFiles::State::Unreadable) {
-            prompts_.ok(unreadable(records::kBlockFile, journal.reason));
+            prompts_.ok(readFailure(journalPath, journal.reason));
         } else if (journal.state != TextFiles::State::HasContent) {
             prompts_.ok(kNoJournal);
         }

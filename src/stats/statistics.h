@@ -29,16 +29,18 @@ public:
     void Command1_1_Click();
 
     // What the last runs left.
-    // The terminator of the amount detail's key.
+    // `dgyue`: the terminator of the amount detail's key.
     const QString& dgyue() const { return dgyue_; }
-    // The terminator of the goods report's key and its period caption.
+    // `dfyue`: the terminator of the goods report's key.
     const QString& dfyue() const { return dfyue_; }
+    // `eyues`: the goods report's period caption.
     const QString& eyues() const { return eyues_; }
-    // The gathered lines framed by TABs (position n holds two TABs; later
-    // positions keep older content) and their count n.
+    // `detailLines`: the gathered lines framed by TABs (position n holds two
+    // TABs; later positions keep older content).
     const QStringList& detailLines() const { return detailLines_; }
+    // `lme`: the count n of the gathered lines.
     qsizetype lme() const { return lme_; }
-    // The fields of the amount detail's lines: statTable()[r][k] is field k
+    // `statTable`: the fields of the amount detail's lines: statTable()[r][k] is field k
     // of position r; rows beyond those last written keep older content.
     const std::vector<QStringList>& statTable() const { return statTable_; }
 
@@ -46,21 +48,21 @@ private:
     void amountDetail();
     void goods();
 
-    // Amount detail: gathers the period's sale lines into betweenp.txt and
-    // detailLines, returns their number.
+    // `query1`, the amount detail: gathers the period's sale lines into
+    // betweenp.txt and detailLines, returns their number.
     qsizetype query1(const QString& key);
-    // Splits detailLines into statTable, writes betweenpq.txt and the count
-    // into the window title.
+    // `devision1`: splits detailLines into statTable, writes betweenpq.txt and
+    // the count into the window title.
     void devision1();
-    // Shows betweenp.txt and gathers its lines that hold the key.
+    // `query2`: shows betweenp.txt and gathers its lines that hold the key.
     qsizetype query2(const QString& key);
     // Stores the positions of a listing in detailLines and its count.
     qsizetype keep(Gathered listed);
 
-    // Goods report of the period that starts with `key` + dfyue in the
-    // journal at `path`, up to the end marker.
+    // `query5`, the goods report of the period that starts with `key` + dfyue
+    // in the journal at `path`, up to the end marker.
     void query5(const QString& key, const QString& path, const QString& endMarker);
-    // Groups the item lines of the section and writes betweensum.txt.
+    // `tongji`: groups the item lines of the section and writes betweensum.txt.
     // The section is taken over: it can be as long as the journal.
     void tongji(const QString& label, QString section);
 

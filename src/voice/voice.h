@@ -30,17 +30,23 @@ public:
         change_.rewind();
     }
 
-    // One character to its clip; soundeq2 also knows "j" and "=".
+    // `soundeq`: the item announcer's clip of one character.
     void soundeq(const QString& nseq) { item_.speak(nseq); }
+    // `soundeq2`: the change announcer's clip of one character; it also knows "j" and "=".
     void soundeq2(const QString& nseq) { change_.speak(nseq); }
+    // `wave`: plays the clip of a digit or of a clip key at once.
     void wave(int digit);
     void wave(const QString& key);
+    // `fwave`: plays the clip of a clip key ("0" to "9", "dot", "fu", "+", "j", "=").
     void fwave(const QString& key);
 
-    // The announcers' texts and positions.
+    // `equaltime`: the item announcer's text.
     const QString& equaltime() const { return item_.text(); }
+    // `equaltime2`: the change announcer's text.
     const QString& equaltime2() const { return change_.text(); }
+    // `equal`: the item announcer's position, 1-based.
     double equal() const { return item_.position(); }
+    // `equal2`: the change announcer's position, 1-based.
     double equal2() const { return change_.position(); }
     // The path of the clip selected last.
     const QString& mfname() const { return mfname_; }

@@ -458,7 +458,7 @@ TEST(SaleJournal, TwoFailuresInARowKeepTheSaleOnceWhateverTheCashierDoesNext) {
         {Next::NextCustomerDiskStillFull, "serves the next customer, the disk still full"},
         {Next::NextCustomerOwnBlockFails, "serves the next customer, whose own block fails"},
     };
-    const QString eio = QString::fromLocal8Bit(strerror(EIO));
+    const QString eio = QStringLiteral("磁盘读写出错");
     for (int first : {0, 1}) {  // a one-item sale, an accumulated one
         for (const auto& [next, name] : nexts) {
             SCOPED_TRACE(QStringLiteral("sale %1, then the cashier %2")

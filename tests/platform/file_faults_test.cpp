@@ -81,9 +81,9 @@ TEST(JournalAppend, EveryFailureCutsBackAndNamesTheReason) {
         {"full disk after a part", 5, ENOSPC, 0, QStringLiteral("磁盘已满")},
         {"quota", 3, EDQUOT, 0, QStringLiteral("磁盘已满")},
         {"read-only", 0, EROFS, 0, QStringLiteral("没有写入权限")},
-        {"refused", 0, EACCES, 0, QStringLiteral("没有写入权限")},
-        {"input/output error", 7, EIO, 0, QString::fromLocal8Bit(strerror(EIO))},
-        {"failing fsync", -1, 0, EIO, QString::fromLocal8Bit(strerror(EIO))},
+        {"refused", 0, EACCES, 0, QStringLiteral("没有访问权限")},
+        {"input/output error", 7, EIO, 0, QStringLiteral("磁盘读写出错")},
+        {"failing fsync", -1, 0, EIO, QStringLiteral("磁盘读写出错")},
         {"fsync on a full disk", -1, 0, ENOSPC, QStringLiteral("磁盘已满")},
     };
     for (const Case& c : cases) {
@@ -138,17 +138,56 @@ TEST(JournalAppend, AReadOnlyFileIsNamedInWords) {
     folder.put(QStringLiteral("j.txt"), kBefore);
     ASSERT_EQ(::chmod(QFile::encodeName(folder.path(QStringLiteral("j.txt"))).constData(), 0444), 0);
     GbkTextFiles files;
-    EXPECT_EQ(files.append(folder.path(QStringLiteral("j.txt")), kRecord), QStringLiteral("没有写入权限"));
-    EXPECT_EQ(files.rewrite(folder.path(QStringLiteral("j.txt")), QString()), QStringLiteral("没有写入权限"));
+    EXPECT_EQ(files.append(folder.path(QStringLiteral("j.txt")), kRecord), QStringLiteral("没有访问权限"));
+    EXPECT_EQ(files.rewrite(folder.path(QStringLiteral("j.txt")), QString()), QStringLiteral("没有访问权限"));
     EXPECT_EQ(folder.bytes(QStringLiteral("j.txt")), kBefore);
+}
+
+// A file at the system's size limit: the write fails with EFBIG, which the
+// system calls "File too large".
+TEST(JournalAppend, AFileAtTheSizeLimitIsNamedInWords) {
+    TempFiles folder;
+    folder.put(QStringLiteral("j.txt"), kBefore);
+    const QString path = folder.path(QStringLiteral("j.txt"));
+    const pid_t pid = fork();
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit r{rlim_t(kBefore.size()), rlim_t(kBefore.size())};
+        if (setrlimit(RLIMIT_FSIZE, &r) != 0) _exit(3);
+        const auto failure = GbkTextFiles().append(path, kRecord);
+        _exit(failure == QStringLiteral("文件太大，超过了系统允许的大小") ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(folder.bytes(QStringLiteral("j.txt")), kBefore);
+}
+
+// Every error the file calls can give has words of its own, none of them
+// the system's English; any other is named by its number.
+TEST(SystemReason, EveryErrorOfTheFileCallsIsInWords) {
+    const QRegularExpression latin(QStringLiteral("[A-Za-z]"));
+    const QString other = QStringLiteral("系统错误（错误号 %1）");
+    for (int error :
+         {EACCES,    EAGAIN, EBADF,  EBUSY,  EDESTADDRREQ, EDQUOT,  EEXIST,    EFAULT,       EFBIG,
+          EINTR,     EINVAL, EIO,    EISDIR, ELOOP,        EMFILE,  EMLINK,    ENAMETOOLONG, ENFILE,
+          ENODEV,    ENOENT, ENOLCK, ENOMEM, ENOSPC,       ENOTDIR, ENOTEMPTY, ENXIO,        EOPNOTSUPP,
+          EOVERFLOW, EPERM,  EPIPE,  EROFS,  ESPIPE,       ESTALE,  ETXTBSY,   EWOULDBLOCK,  EXDEV}) {
+        const QString reason = systemReason(error);
+        EXPECT_FALSE(reason.contains(latin)) << error << ' ' << reason.toStdString();
+        EXPECT_NE(reason, other.arg(error)) << error;
+    }
+    EXPECT_EQ(systemReason(EHOSTDOWN), other.arg(EHOSTDOWN));
+    EXPECT_EQ(systemReason(0), other.arg(0));
 }
 
 TEST(SystemReason, SaysFullDiskAndNoPermissionInWords) {
     EXPECT_EQ(systemReason(ENOSPC), QStringLiteral("磁盘已满"));
-    EXPECT_EQ(systemReason(EACCES), QStringLiteral("没有写入权限"));
-    EXPECT_EQ(systemReason(EPERM), QStringLiteral("没有写入权限"));
+    EXPECT_EQ(systemReason(EACCES), QStringLiteral("没有访问权限"));
+    EXPECT_EQ(systemReason(EPERM), QStringLiteral("没有访问权限"));
     EXPECT_EQ(systemReason(EROFS), QStringLiteral("没有写入权限"));
-    EXPECT_EQ(systemReason(EIO), QString::fromLocal8Bit(strerror(EIO)));
+    EXPECT_EQ(systemReason(EIO), QStringLiteral("磁盘读写出错"));
 }
 
 // What can stand in a data file's place that is not a file: refused at once
@@ -340,7 +379,7 @@ TEST(FolderSync, AFolderThatCannotBeSyncedFailsTheWriteThatMadeAFile) {
     test::DiskFaults faults;
     faults.rules = {{QStringLiteral("fsync"), dirName, EIO}};
     GbkTextFiles files(faults.calls());
-    const QString eio = QString::fromLocal8Bit(strerror(EIO));
+    const QString eio = QStringLiteral("磁盘读写出错");
     EXPECT_EQ(files.append(j, QStringLiteral("a")), eio);
     EXPECT_FALSE(QFile::exists(j));
     EXPECT_EQ(files.rewrite(j, QStringLiteral("a")), eio);

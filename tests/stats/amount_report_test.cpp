@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "checkout/journal.h"
 #include "platform/display.h"
 #include "platform/numbers.h"
+#include "records/journal.h"
 #include "stats/statistics.h"
 #include "support/fakes.h"
 #include "support/line_ends.h"
@@ -23,7 +23,7 @@ QString blanks(int n) { return QString(n, u' '); }
 
 QString sale(const QString& dateTime, const QString& discount, const QString& received, const QString& total,
              const QString& change, bool oneItem = true) {
-    return records::saleLine({dateTime, discount, received, total, QStringLiteral("1"), change}, oneItem);
+    return saleLine({dateTime, discount, received, total, QStringLiteral("1"), change}, oneItem);
 }
 
 QString sale(const QString& dateTime) {
@@ -284,8 +284,9 @@ TEST_F(AmountReport, UnwritableWorkFileIsReportedAndTheListStillShown) {
     journal({line});
     files.failing.insert(QStringLiteral("betweenp.txt"));
     run(true);
-    EXPECT_TRUE(
-        prompts.texts().contains(QStringLiteral("无法写入文件 betweenp.txt：No space left on device")));
+    EXPECT_TRUE(prompts.texts().contains(QStringLiteral("无法写入 ") +
+                                         files.path(QStringLiteral("betweenp.txt")) +
+                                         QStringLiteral("：No space left on device")));
     EXPECT_TRUE(display.text().startsWith(TAB + line + TAB + CRLF));
 }
 

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "checkout/journal.h"
 #include "platform/display.h"
 #include "platform/numbers.h"
 #include "platform/qt/gbk_text_files.h"
-#include "records/periods.h"
+#include "records/columns.h"
+#include "records/journal.h"
 #include "stats/statistics.h"
 #include "support/fakes.h"
 #include "support/line_ends.h"
@@ -36,11 +36,10 @@ QString block(const QString& dateTime, const std::vector<Item>& items) {
         const bool barcodeForm = !item.barcode.isEmpty();
         const QString number = barcodeForm ? padded(item.name, 39) : item.name;
         itemPart +=
-            records::itemLine({number, item.discount, item.total, item.quantity, item.barcode}, barcodeForm) +
-            CRLF;
+            itemLine({number, item.discount, item.total, item.quantity, item.barcode}, barcodeForm) + CRLF;
     }
-    return records::blockHead(dateTime, QStringLiteral("0"), QString::number(items.size()),
-                              QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("1")) +
+    return blockHead(dateTime, QStringLiteral("0"), QString::number(items.size()), QStringLiteral("0"),
+                     QStringLiteral("0"), QStringLiteral("1")) +
            itemPart + CRLF + CRLF;
 }
 

@@ -8,7 +8,6 @@ namespace tovrin {
 
 // The record texts of the three journals. Every writer adds CR LF after the
 // record, so a record ending in CR LF is followed by an empty line.
-namespace records {
 
 // The money figures of one item or one sale, already as text.
 struct ItemTexts {
@@ -39,5 +38,4 @@ QString totalsLine(const QString& count, const QString& discount, const QString&
 QString blockHead(const QString& dateTime, const QString& due, const QString& count, const QString& discount,
                   const QString& total, const QString& quantity);
 
-}  // namespace records
 }  // namespace tovrin

@@ -1,6 +1,6 @@
-#include "checkout/journal.h"
+#include "records/journal.h"
 
-namespace tovrin::records {
+namespace tovrin {
 
 QString itemLine(const ItemTexts& item, bool barcodeForm) {
     QString line = QStringLiteral("商品:  ") + item.number + TAB + QStringLiteral("   折扣：   ") + TAB +
@@ -33,4 +33,4 @@ QString blockHead(const QString& dateTime, const QString& due, const QString& co
            totalsLine(count, discount, total, quantity) + CRLF;
 }
 
-}  // namespace tovrin::records
+}  // namespace tovrin

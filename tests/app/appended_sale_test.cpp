@@ -9,8 +9,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include "checkout/journal.h"
 #include "platform/datafile.h"
+#include "records/journal.h"
 #include "stats/statistics.h"
 #include "tests/checkout/fixture.h"
 
@@ -39,9 +39,9 @@ protected:
 
 TEST_F(AppendedSale, ASaleAfterALastLineWithoutLineEndIsCountedByTheDayReport) {
     const auto line = [](const QString& time, const QString& received) {
-        return records::saleLine({QStringLiteral("2018-5-12 ") + time, QStringLiteral("0"), received,
-                                  QStringLiteral("7.3"), QStringLiteral("1"), QStringLiteral("12.7")},
-                                 false);
+        return saleLine({QStringLiteral("2018-5-12 ") + time, QStringLiteral("0"), received,
+                         QStringLiteral("7.3"), QStringLiteral("1"), QStringLiteral("12.7")},
+                        false);
     };
     files.putText(QStringLiteral("tovrincalculate.txt"),
                   line(QStringLiteral("8:00:00"), QStringLiteral("20")) + CRLF +
@@ -71,8 +71,8 @@ TEST_F(AppendedSale, AWorkFileThatIsALinkIsRefusedAndWhatItPointsToIsKept) {
         ASSERT_TRUE(QFile::link(target, files.path(name)));
         prompts.shown.clear();
         report(amounts);
-        EXPECT_TRUE(prompts.texts().contains(QStringLiteral("无法写入文件 ") + name + QStringLiteral("：") +
-                                             notRegularReason(S_IFLNK)))
+        EXPECT_TRUE(prompts.texts().contains(QStringLiteral("无法写入 ") + files.path(name) +
+                                             QStringLiteral("：") + notRegularReason(S_IFLNK)))
             << prompts.texts().join(u'|').toStdString();
         QFile f(target);
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
