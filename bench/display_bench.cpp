@@ -37,7 +37,7 @@ using namespace tovrin;
 const QDate kToday(2018, 11, 30);
 constexpr int kSalesPerDay = 300;
 
-const bench::FixedClock kClock(QDateTime(kToday, QTime(21, 30, 0)));
+const test::FakeClock kClock(QDateTime(kToday, QTime(21, 30, 0)));
 
 [[noreturn]] void fail(const QString& why) {
     std::fprintf(stderr, "display bench FAILED: %s\n", qPrintable(why));
@@ -58,9 +58,9 @@ QString dayKey(const QDate& day) {
 
 // The month's goods report into the model; checks it is that report.
 void runReport(TextModel& display, const QString& folder) {
-    bench::AnsweringPrompts prompts;
-    prompts.answers = {false, false};
-    bench::Caption form;
+    test::FakePrompts prompts;
+    prompts.answer({false, false});
+    test::FakeForm form;
     GbkTextFiles files;
     NumberFormat numbers;
     Statistics stats(form, display, prompts, files, kClock, ReportNumbers{numbers}, kClock.dateText(),
@@ -68,11 +68,11 @@ void runReport(TextModel& display, const QString& folder) {
     stats.Command1_1_Click();
     const QString& text = display.text();
     const QString period = dyue(dayKey(kToday)) + QStringLiteral("月");
-    if (prompts.oks.size() != 1 || !prompts.oks[0].contains(period) ||
-        !text.contains(QStringLiteral("商品应收金额总计:")) ||
+    const QStringList oks = prompts.texts(QStringLiteral("ok"));
+    if (oks.size() != 1 || !oks[0].contains(period) || !text.contains(QStringLiteral("商品应收金额总计:")) ||
         !text.contains(dayKey(QDate(kToday.year(), kToday.month(), 1)) + QLatin1Char(' ')) ||
         text.contains(dayKey(QDate(kToday.year(), kToday.month(), 1).addDays(-1)) + QLatin1Char(' '))) {
-        fail(QStringLiteral("not the goods report of the month: ") + prompts.oks.join(u' '));
+        fail(QStringLiteral("not the goods report of the month: ") + oks.join(u' '));
     }
 }
 

@@ -37,28 +37,28 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     const auto start = std::chrono::steady_clock::now();
-    bench::AnsweringPrompts prompts;
+    test::FakePrompts prompts;
     prompts.otherwise = true;
     NumberFormat numbers;
-    bench::FixedClock clock(QDateTime(QDate(2018, 12, 28), QTime(21, 30, 0)));
+    test::FakeClock clock(QDateTime(QDate(2018, 12, 28), QTime(21, 30, 0)));
     if (args.size() == 4 && args[1] == QLatin1String("import")) {
-        bench::FixedChooser chooser;
-        chooser.path = args[2];
+        test::FakeChooser chooser;
+        chooser.answer = args[2];
         WorkbookReader reader;
         GbkTextFiles files;
         BarcodeImport import(files, prompts, chooser, reader, clock, numbers, args[3]);
         std::printf("import: %s\n", import.qqrs() ? "imported" : "refused");
     } else if (args.size() == 4 && args[1] == QLatin1String("report")) {
         const QString which = args[3];
-        prompts.answers = {which.startsWith(QLatin1String("amount")), which.endsWith(QLatin1String("day"))};
-        bench::Caption form;
+        prompts.answer({which.startsWith(QLatin1String("amount")), which.endsWith(QLatin1String("day"))});
+        test::FakeForm form;
         TextModel display(12);
         GbkTextFiles files;
         Statistics stats(form, display, prompts, files, clock, ReportNumbers{numbers}, clock.dateText(),
                          args[2]);
         stats.Command1_1_Click();
         std::printf("report %s: %lld characters shown, title \"%s\"\n", qPrintable(which),
-                    static_cast<long long>(display.text().size()), qPrintable(form.title));
+                    static_cast<long long>(display.text().size()), qPrintable(form.caption()));
     } else if (args.size() == 4 && args[1] == QLatin1String("lookup")) {
         GbkTextFiles files;
         BarcodeLookup lookup(files, prompts, args[2]);
@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
                      argv[0]);
         return 2;
     }
-    print(prompts.oks);
+    print(prompts.texts(QStringLiteral("ok")));
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("time %.2f s, peak %.0f MB\n", seconds, bench::peakMb());
     return 0;

@@ -55,15 +55,6 @@ constexpr int kSheetGoods = 60000;  // goods per .xls sheet (tools/make_bench_xl
 
 using namespace tovrin;
 
-class SilentPrompts : public Prompts {
-public:
-    void ok(const QString& text, const QString&) override { last = text; }
-    bool yesNo(const QString&, const QString&) override { return true; }
-    QString last;
-};
-
-using bench::FixedChooser;
-
 // Runs each work in place and adds up its time by what it is called (the
 // import "正在导入 …", the check after it).
 class TimingRunner : public ProgressRunner {
@@ -417,9 +408,9 @@ void importWorkbook(benchmark::State& state, const QString& path, int goods, int
         state.SkipWithError("the workbook could not be made");
         return;
     }
-    SilentPrompts prompts;
-    FixedChooser chooser;
-    chooser.path = path;
+    test::FakePrompts prompts;
+    prompts.otherwise = true;
+    test::FakeChooser chooser(path);
     WorkbookReader reader;
     SystemClock clock;
     NumberFormat numbers;
@@ -433,7 +424,7 @@ void importWorkbook(benchmark::State& state, const QString& path, int goods, int
     timer.start();
     for (auto _ : state) {
         if (!import.qqrs()) {
-            state.SkipWithError(prompts.last.toUtf8().constData());
+            state.SkipWithError(prompts.texts().value(prompts.texts().size() - 1).toUtf8().constData());
             return;
         }
     }

@@ -38,9 +38,9 @@ const QDate kFirstDay(2014, 1, 1);
 const QDate kLastDay(2018, 12, 28);  // today: five years of journals end here
 constexpr int kSalesPerDay = 300;
 
-using bench::AnsweringPrompts;
-using bench::Caption;
-const bench::FixedClock kClock(QDateTime(kLastDay, QTime(21, 30, 0)));
+using test::FakeForm;
+using test::FakePrompts;
+const test::FakeClock kClock(QDateTime(kLastDay, QTime(21, 30, 0)));
 
 QString folder() {
     const QByteArray env = qgetenv("TOVRIN_BENCH_DIR");
@@ -119,10 +119,11 @@ QString dayKey(const QDate& day) {
 }
 
 // Stops the run when the report that ran is not the one named.
-void verify(const Report& report, const AnsweringPrompts& prompts, const Caption& form,
+void verify(const Report& report, const FakePrompts& prompts, const FakeForm& form,
             const TextModel& display) {
     QStringList faults;
-    if (prompts.questions != 2 || !prompts.answers.empty())
+    const QStringList oks = prompts.texts(QStringLiteral("ok"));
+    if (prompts.texts(QStringLiteral("yesno")).size() != 2 || prompts.answersLeft())
         faults << QStringLiteral("not asked both questions");
     const QDate first = report.today ? kLastDay : QDate(kLastDay.year(), kLastDay.month(), 1);
     const QString text = display.text();
@@ -133,16 +134,16 @@ void verify(const Report& report, const AnsweringPrompts& prompts, const Caption
     if (!text.contains(dayKey(kLastDay) + QLatin1Char(' '))) faults << QStringLiteral("last day missing");
     if (report.amounts) {
         const qint64 sales = qint64(kSalesPerDay) * (first.daysTo(kLastDay) + 1);
-        if (!form.title.trimmed().endsWith(QStringLiteral(" ") + QString::number(sales))) {
-            faults << QStringLiteral("caption \"%1\", not %2 sales").arg(form.title).arg(sales);
+        if (!form.caption().trimmed().endsWith(QStringLiteral(" ") + QString::number(sales))) {
+            faults << QStringLiteral("caption \"%1\", not %2 sales").arg(form.caption()).arg(sales);
         }
         if (!text.contains(QStringLiteral("找零合计："))) faults << QStringLiteral("no sums");
-        if (!prompts.oks.isEmpty()) faults << prompts.oks;
+        if (!oks.isEmpty()) faults << oks;
     } else {
         const QString period =
             report.today ? dayKey(kLastDay) : dyue(dayKey(kLastDay)) + QStringLiteral("月");
-        if (prompts.oks.size() != 1 || !prompts.oks[0].contains(QStringLiteral("参与统计的是:") + period)) {
-            faults << QStringLiteral("not the goods of %1:").arg(period) << prompts.oks;
+        if (oks.size() != 1 || !oks[0].contains(QStringLiteral("参与统计的是:") + period)) {
+            faults << QStringLiteral("not the goods of %1:").arg(period) << oks;
         }
         if (!text.contains(QStringLiteral("商品应收金额总计:"))) faults << QStringLiteral("no totals");
     }
@@ -153,9 +154,9 @@ void verify(const Report& report, const AnsweringPrompts& prompts, const Caption
 }
 
 double runReport(const Report& report) {
-    AnsweringPrompts prompts;
-    prompts.answers = {report.amounts, report.today};
-    Caption form;
+    FakePrompts prompts;
+    prompts.answer({report.amounts, report.today});
+    FakeForm form;
     TextModel display(12);
     GbkTextFiles files;
     NumberFormat numbers;

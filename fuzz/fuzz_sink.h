@@ -2,16 +2,11 @@
 
 #include <QDateTime>
 
-#include "platform/clock.h"
 #include "platform/numbers.h"
 #include "platform/spreadsheet.h"
+#include "support/fakes.h"
 
 namespace tovrin::fuzz {
-
-class FixedClock : public Clock {
-public:
-    QDateTime now() const override { return QDateTime(QDate(2018, 5, 12), QTime(9, 5, 7)); }
-};
 
 // Takes every row and turns its cells into text, as the import does.
 class Sink : public SheetRows {
@@ -24,7 +19,7 @@ public:
     bool endSheet() override { return true; }
 
     NumberFormat numbers;
-    FixedClock clock;
+    test::FakeClock clock;
     qsizetype length = 0;
 };
 

@@ -5,11 +5,11 @@
 #include <QStringList>
 #include <cmath>
 
-#include "fakes.h"
 #include "platform/numbers.h"
 #include "records/columns.h"
 #include "records/journal.h"
 #include "records/money.h"
+#include "support/fakes.h"
 
 namespace tovrin::bench {
 
@@ -20,7 +20,7 @@ bool writeJournals(const QDate& first, const QDate& last, int salesPerDay, const
     QFile sales(salesPath);
     if (!salesPath.isEmpty() && !sales.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
     const NumberFormat numbers;
-    const FixedClock clock(QDateTime(last, QTime(21, 30, 0)));
+    const test::FakeClock clock(QDateTime(last, QTime(21, 30, 0)));
     const QStringList goods = {QStringLiteral("纯牛奶250ml"), QStringLiteral("矿泉水"),
                                QStringLiteral("方便面"),      QStringLiteral("可乐"),
                                QStringLiteral("面包"),        QStringLiteral("鸡蛋"),

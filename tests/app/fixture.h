@@ -11,11 +11,6 @@
 namespace tovrin::test {
 
 // The open-file dialog, cancelled whenever it opens.
-class CancelledChooser : public FileChooser {
-public:
-    std::optional<QString> openFile(const std::vector<FileFilter>&) override { return std::nullopt; }
-};
-
 // A checkout window built on fakes in a fresh program folder; its message
 // boxes are the fake's, or the given real ones.
 class WindowTest : public ::testing::Test {
@@ -42,7 +37,7 @@ protected:
     NumberFormat numbers;
     RecordingSound sound;
     FakeTimer timer2, timer3;
-    CancelledChooser chooser;
+    test::FakeChooser chooser;  // cancels the dialog
     WorkbookReader spreadsheets;
     FakeProgressRunner progress;
 };

@@ -17,12 +17,6 @@
 namespace tovrin {
 namespace {
 
-class Chooser : public FileChooser {
-public:
-    std::optional<QString> openFile(const std::vector<FileFilter>&) override { return answer; }
-    QString answer;
-};
-
 // The generated workbooks, made once for all tests of this file.
 class HostileWorkbooks : public ::testing::Test {
 protected:
@@ -67,7 +61,7 @@ protected:
     test::FakePrompts prompts;
     test::FakeClock clock;
     NumberFormat numbers;
-    Chooser chooser;
+    test::FakeChooser chooser;
     WorkbookReader reader;
 };
 

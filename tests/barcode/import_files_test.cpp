@@ -24,15 +24,6 @@ namespace {
 const QString kSuccess =
     QStringLiteral("  条码价格表已经更新成功，结算商品时，在商品价格框扫描输入条码，即可找零！");
 
-class OneChoice : public FileChooser {
-public:
-    explicit OneChoice(QString path) : path_(std::move(path)) {}
-    std::optional<QString> openFile(const std::vector<FileFilter>&) override { return path_; }
-
-private:
-    QString path_;
-};
-
 // One sheet of one row; counts its reads.
 class OneRow : public SpreadsheetReader {
 public:
@@ -61,7 +52,7 @@ struct Import {
     test::FakePrompts prompts;
     test::FakeClock clock;
     NumberFormat numbers;
-    OneChoice chooser;
+    test::FakeChooser chooser;
     BarcodeImport import;
 };
 
@@ -154,7 +145,7 @@ TEST(ImportFiles, TheFolderIsSyncedAfterTheRenameBeforeSuccessIsSaid) {
     if (const QString folder = test::SystemTrace::tracedFolder(); !folder.isEmpty()) {
         GbkTextFiles files;
         Marking prompts(folder);
-        OneChoice chooser(QStringLiteral("/somewhere/goods.xls"));
+        test::FakeChooser chooser(QStringLiteral("/somewhere/goods.xls"));
         OneRow reader;
         test::FakeClock clock;
         NumberFormat numbers;

@@ -14,22 +14,12 @@ namespace {
 
 QString data(const QString& name) { return QStringLiteral(TOVRIN_TEST_DATA "/import/") + name; }
 
-class ChosenFile : public FileChooser {
-public:
-    std::optional<QString> openFile(const std::vector<FileFilter>& offered) override {
-        filters = offered;
-        return path;
-    }
-    QString path;
-    std::vector<FileFilter> filters;
-};
-
 class ImportFormatsTest : public ::testing::Test {
 protected:
     // The table an import of `name` leaves, and the messages shown.
     QByteArray importOf(const QString& name) {
         prompts.shown.clear();
-        chooser.path = data(name);
+        chooser.answer = data(name);
         BarcodeImport(files, prompts, chooser, reader, clock, numbers, files.folder()).qqrs();
         return files.bytes(QStringLiteral("collector.txt"));
     }
@@ -38,7 +28,7 @@ protected:
     test::FakePrompts prompts;
     test::FakeClock clock;
     NumberFormat numbers;
-    ChosenFile chooser;
+    test::FakeChooser chooser;
     WorkbookReader reader;
 };
 

@@ -14,19 +14,9 @@
 namespace tovrin {
 namespace {
 
-QString data(const QString& name) { return QStringLiteral(TOVRIN_TEST_DATA "/import/") + name; }
+using test::FakeChooser;
 
-class FakeChooser : public FileChooser {
-public:
-    std::optional<QString> openFile(const std::vector<FileFilter>& offered) override {
-        ++opened;
-        filters = offered;
-        return answer;
-    }
-    std::optional<QString> answer;
-    std::vector<FileFilter> filters;
-    int opened = 0;
-};
+QString data(const QString& name) { return QStringLiteral(TOVRIN_TEST_DATA "/import/") + name; }
 
 // Delivers scripted sheets, then fails when told to.
 class ScriptedReader : public SpreadsheetReader {

@@ -17,6 +17,7 @@ void FakePrompts::ok(const QString& text, const QString& title) {
 bool FakePrompts::yesNo(const QString& text, const QString& title) {
     shown.push_back({QStringLiteral("yesno"), text, title});
     if (answers_.empty()) {
+        if (otherwise) return *otherwise;
         ranOutOfAnswers = true;
         return false;
     }
@@ -28,6 +29,14 @@ bool FakePrompts::yesNo(const QString& text, const QString& title) {
 QStringList FakePrompts::texts() const {
     QStringList out;
     for (const Shown& s : shown) out << s.text;
+    return out;
+}
+
+QStringList FakePrompts::texts(const QString& kind) const {
+    QStringList out;
+    for (const Shown& s : shown) {
+        if (s.kind == kind) out << s.text;
+    }
     return out;
 }
 

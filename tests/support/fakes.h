@@ -11,6 +11,7 @@
 #include <set>
 
 #include "platform/clock.h"
+#include "platform/filechooser.h"
 #include "platform/form.h"
 #include "platform/progress.h"
 #include "platform/prompts.h"
@@ -24,8 +25,9 @@ inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.
 
 namespace tovrin::test {
 
-// Records every box; Yes/No answers come from a queue (an empty queue is a
-// test fault: it answers No and records that).
+// Records every box; Yes/No answers come from a queue. An empty queue
+// answers `otherwise` when that is set; else it is a test fault: it answers
+// No and records that.
 class FakePrompts : public Prompts {
 public:
     struct Shown {
@@ -38,7 +40,11 @@ public:
 
     void answer(std::initializer_list<bool> answers) { answers_.insert(answers_.end(), answers); }
     QStringList texts() const;
+    // The texts of the boxes of one kind, "ok" or "yesno".
+    QStringList texts(const QString& kind) const;
+    bool answersLeft() const { return !answers_.empty(); }
     std::vector<Shown> shown;
+    std::optional<bool> otherwise;
     bool ranOutOfAnswers = false;
 
 private:
@@ -47,6 +53,8 @@ private:
 
 class FakeClock : public Clock {
 public:
+    FakeClock() = default;
+    explicit FakeClock(const QDateTime& at) : now_(at) {}
     QDateTime now() const override { return now_; }
     QChar dateSeparator() const override { return separator; }
     void set(const QString& isoDateTime) { now_ = QDateTime::fromString(isoDateTime, Qt::ISODate); }
@@ -75,6 +83,22 @@ public:
     qint64 cancelAt = -1;
     QStringList runs;
     std::vector<qint64> told;
+};
+
+// The open-file dialog, answered with `answer` (nothing: cancelled); keeps
+// the filters offered and counts the dialogs.
+class FakeChooser : public FileChooser {
+public:
+    FakeChooser() = default;
+    explicit FakeChooser(std::optional<QString> chosen) : answer(std::move(chosen)) {}
+    std::optional<QString> openFile(const std::vector<FileFilter>& offered) override {
+        ++opened;
+        filters = offered;
+        return answer;
+    }
+    std::optional<QString> answer;
+    std::vector<FileFilter> filters;
+    int opened = 0;
 };
 
 // A timer the test ticks by hand.
