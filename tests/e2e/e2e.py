@@ -58,6 +58,7 @@ def finish_sale(till, change, shot=None):
     """找零, Yes to its question, and the change in the display."""
     till.press("Command1(0)")
     till.answer(TITLE, "y", shot=shot)
+    till.focus()  # the sale is finished once the keyboard is back in the window
     till.shows("the change " + change, lambda text: text == change)
 
 
@@ -85,6 +86,7 @@ def goods_report(till, notice_shot, shot):
     till.answer(TITLE, "n")
     till.answer(TITLE, "y")
     till.answer(TITLE, "Return", shot=notice_shot)
+    till.focus()
     till.shows("the goods report", lambda text: text.rstrip("\n").rsplit("\n", 1)[-1].startswith("商品应收金额总计:"))
     till.display.screenshot(shot)
 

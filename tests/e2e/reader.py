@@ -7,8 +7,10 @@ Everything waits for a state to come about, with generous deadlines, so that
 a busy machine (two test runs at once) only makes it slower."""
 
 import os
+import shutil
 import subprocess
 import sys
+import tempfile
 import time
 
 # Long enough for a loaded machine; a failing wait says what it waited for.
@@ -17,18 +19,26 @@ TIMEOUT = 120
 
 
 def on_private_bus(argv):
-    """Runs this script again inside dbus-run-session, unless it already is:
-    the program and the reader then share a session bus and an
-    accessibility bus of their own."""
+    """Runs this script again inside dbus-run-session, unless it already is,
+    and exits with its status: the program and the reader then share a
+    session bus and an accessibility bus of their own. The accessibility
+    bus's socket goes into a runtime folder of its own too (without one it
+    is ~/.cache/at-spi/bus, where another run at the same time would take
+    it), removed at the end."""
     if os.environ.get("TOVRIN_PRIVATE_BUS") == "1":
         return
-    env = dict(os.environ, TOVRIN_PRIVATE_BUS="1")
+    runtime = tempfile.mkdtemp(prefix="tovrin-runtime-")
+    env = dict(os.environ, TOVRIN_PRIVATE_BUS="1", XDG_RUNTIME_DIR=runtime)
     # Without a display the accessibility bus's launcher leaves every X
     # server alone: it is found through the private session bus only, never
     # through a property of some display another run may share.
     for name in ("AT_SPI_BUS_ADDRESS", "DBUS_SESSION_BUS_ADDRESS", "NO_AT_BRIDGE", "DISPLAY", "WAYLAND_DISPLAY"):
         env.pop(name, None)
-    os.execvpe("dbus-run-session", ["dbus-run-session", "--", "/usr/bin/python3", *argv], env)
+    try:
+        status = subprocess.run(["dbus-run-session", "--", "/usr/bin/python3", *argv], env=env).returncode
+    finally:
+        shutil.rmtree(runtime, ignore_errors=True)
+    sys.exit(status)
 
 
 def pump():

@@ -48,13 +48,18 @@ def normalised(data):
 class Display:
     """Xvfb of a given size with openbox on it, on a display number Xvfb
     picks itself (free whatever else runs); the window manager is waited for.
-    Screenshots go to `artifacts`."""
+    Screenshots go to `artifacts`.
+
+    The server does not reset when its last client leaves: a reset refuses
+    the clients that come meanwhile, and before openbox is there every
+    xprop or xdotool is the last client when it ends."""
 
     def __init__(self, artifacts, size="1366x768"):
         self.artifacts = artifacts
         read_fd, write_fd = os.pipe()
         self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", size + "x24", "-dpi", "96", "-nolisten", "tcp"],
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", size + "x24", "-dpi", "96", "-nolisten", "tcp",
+             "-noreset"],
             pass_fds=[write_fd], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_fd)
         with os.fdopen(read_fd) as f:

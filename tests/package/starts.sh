@@ -91,8 +91,10 @@ kill "$wpid"
 [ "$exe" = "$(readlink -f "$copy/tovrin")" ] || { echo "the window belongs to $exe" >&2; exit 1; }
 EOF
 # A private X server on a display number it picks itself (free whatever else
-# runs at the same time), written to a file once it takes connections.
-Xvfb -displayfd 3 -screen 0 1366x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+# runs at the same time), written to a file once it takes connections. It
+# does not reset when its last client leaves (each xdotool above is one): a
+# reset refuses the program if it connects meanwhile.
+Xvfb -displayfd 3 -screen 0 1366x768x24 -nolisten tcp -noreset 3>"$work/display" >/dev/null 2>&1 &
 xvfb=$!
 wait_until "the X server" test -s "$work/display" || fail "Xvfb did not start"
 DISPLAY=:$(cat "$work/display") sh "$work/start.sh" "$copy" || fail "the copied program folder did not start"
