@@ -30,17 +30,20 @@ asan-tests: deps
 	  ctest --output-on-failure -j $(JOBS)
 
 # The real program, installed into a program folder of its own, on a private
-# X server; screenshots of every scenario land in $(BUILD)/e2e-artifacts. Then
-# a screen reader's view of it through AT-SPI on a private bus (its screenshots
+# X server (a display number of its own) and a private session bus whose
+# accessibility bus the scripts read it through (AT-SPI, Debian's python3-gi:
+# hence /usr/bin/python3); screenshots of every scenario land in
+# $(BUILD)/e2e-artifacts. Then a screen reader's view of it (its screenshots
 # in $(BUILD)/e2e-artifacts/accessibility), and a sale is heard through a
 # private PulseAudio, and clips that cut off the one sounding (the recordings
-# are kept in $(BUILD)/e2e-sound).
+# are kept in $(BUILD)/e2e-sound). Every step waits for what it brings about,
+# so two runs at once on one machine both pass.
 e2e: build
 	rm -rf $(BUILD)/e2e-install
 	cmake --install $(BUILD) --prefix $(BUILD)/e2e-install
-	python3 tests/e2e/e2e.py $(BUILD)/e2e-install $(BUILD)/e2e-artifacts
+	/usr/bin/python3 tests/e2e/e2e.py $(BUILD)/e2e-install $(BUILD)/e2e-artifacts
 	/usr/bin/python3 tests/e2e/access.py $(BUILD)/e2e-install $(BUILD)/e2e-artifacts
-	python3 tests/e2e/sound.py $(BUILD)/e2e-install $(BUILD)/e2e-sound --probe $(BUILD)/tests/sound_probe
+	/usr/bin/python3 tests/e2e/sound.py $(BUILD)/e2e-install $(BUILD)/e2e-sound --probe $(BUILD)/tests/sound_probe
 
 # The release archive: it unpacks, and a copy of its program folder starts
 # its own program through the desktop entry.

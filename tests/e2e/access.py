@@ -17,8 +17,8 @@ import sys
 from decimal import Decimal
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from reader import Program, Screen, on_private_bus, shown, wait_for  # noqa: E402
-from till import gbk, program_folder  # noqa: E402
+from reader import Program, on_private_bus, shown, wait_for  # noqa: E402
+from till import Display, gbk, program_folder  # noqa: E402
 
 T = "\t"
 CRLF = "\r\n"
@@ -269,10 +269,13 @@ def main():
     folder = os.path.realpath(program_folder(install))
     today = datetime.date.today()
     barcode_amount = write_journal(folder, today)
-    screen = Screen(artifacts, "1024x768")
+    screen = Display(artifacts, "1024x768")
     program = None
     try:
-        program = Program(folder)
+        # A fixed threshold gives every large block back to the system when it
+        # is freed, so the memory figures show what the program holds, not
+        # what its allocator keeps for later.
+        program = Program(folder, dict(screen.env, MALLOC_MMAP_THRESHOLD_="131072"))
         display = check_controls(program)
         notes = check_notes(program, display, folder)
         listen_to_text_changes(program)

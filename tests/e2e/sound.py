@@ -13,15 +13,19 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import time
 
-import hearing
-from till import Display, Till, program_folder
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import hearing  # noqa: E402
+from reader import on_private_bus, wait_for  # noqa: E402
+from till import Display, Till, program_folder  # noqa: E402
 
 TITLE = "Tovrin 找零"
 TICK_MS = 618
 SLACK_MS = 100  # how far a clip may start from a tick after the one before
 SINK = "tovrin_test"
+# A quiet this long ends an announcement: longer than the pause that tells
+# two announcements apart (hearing.groups), far longer than one between clips.
+PAUSE_MS = 2000
 
 
 class Pulse:
@@ -43,12 +47,17 @@ class Pulse:
              "--load=module-null-sink sink_name=%s rate=%d channels=1" % (SINK, hearing.RATE),
              "--load=module-native-protocol-unix socket=%s auth-anonymous=1" % socket],
             env=env, stdout=self.log, stderr=subprocess.STDOUT)
-        end = time.time() + 15
-        while subprocess.run(["pactl", "info"], env=env, capture_output=True).returncode != 0:
-            if self.process.poll() is not None or time.time() > end:
-                self.close()
-                raise AssertionError("the private PulseAudio did not start")
-            time.sleep(0.2)
+
+        def up():
+            if self.process.poll() is not None:
+                raise AssertionError("the private PulseAudio ended")
+            return subprocess.run(["pactl", "info"], env=env, capture_output=True).returncode == 0
+
+        try:
+            wait_for("the private PulseAudio", up)
+        except AssertionError:
+            self.close()
+            raise
         subprocess.run(["pactl", "set-default-sink", SINK], env=env, check=True, capture_output=True)
 
     def close(self):
@@ -73,13 +82,36 @@ class Recording:
             ["parec", "-d", SINK + ".monitor", "--format=s16le", "--rate=%d" % hearing.RATE, "--channels=1",
              "--raw", "--latency-msec=20"],
             env=dict(os.environ, **pulse.env), stdout=self.file, stderr=subprocess.DEVNULL)
+        self.frames = []  # the loudness heard so far (hearing.envelope)
+        self.read = 0
         # The monitor of a running null sink gives samples from the start:
         # once some have come, nothing that sounds from now on is missed.
-        end = time.time() + 15
-        while os.path.getsize(path) < hearing.RATE // 5:
-            if self.process.poll() is not None or time.time() > end:
-                raise AssertionError("parec does not record the null sink's monitor")
-            time.sleep(0.05)
+        wait_for("parec to record the null sink's monitor",
+                 lambda: self.process.poll() is None and os.path.getsize(path) >= hearing.RATE // 5)
+
+    def listen(self):
+        """The loudness of the recording so far, read on from where it
+        was last read."""
+        with open(self.path, "rb") as f:
+            f.seek(self.read)
+            data = f.read()
+        whole = len(data) // (2 * hearing.FRAME) * (2 * hearing.FRAME)
+        self.frames += hearing.envelope(hearing.samples(data[:whole]))
+        self.read += whole
+        return self.frames
+
+    def announcement(self, what, before):
+        """Waits until clips beyond the first `before` have sounded and then
+        a pause of PAUSE_MS; gives the number of clips heard."""
+        pause = PAUSE_MS // hearing.FRAME_MS
+
+        def over():
+            frames = self.listen()
+            heard = len(hearing.onsets(frames))
+            quiet = len(frames) >= pause and all(level < hearing.OFF for level, _ in frames[-pause:])
+            return heard if heard > before and quiet else None
+
+        return wait_for(what, over)
 
     def stop(self):
         self.process.terminate()
@@ -112,10 +144,10 @@ def one_sale(install, artifacts, run):
                 till.fill("Text1", "100")
                 till.fill("Text2", "35.5")
                 till.keys("Return")  # "+", then 3 5 点 5
-                time.sleep(4)
+                item = recording.announcement("the item announced", 0)
                 till.press("Command1(0)")
                 till.answer(TITLE, "y")  # 1 0 0 减 3 5 点 5 等于 6 4 点 5
-                time.sleep(10)
+                recording.announcement("the change announced", item)
             finally:
                 data = recording.stop()
             # Closing the window with the sound server there ends the
@@ -200,6 +232,7 @@ def main():
     parser.add_argument("--probe", help="the sound_probe program: also checks that a clip cuts off the last")
     parser.add_argument("--repeat", type=int, default=1)
     args = parser.parse_args()
+    on_private_bus(sys.argv)
     for tool in ("pulseaudio", "pactl", "parec"):
         if not shutil.which(tool):
             print("FAIL sound: %s is missing (tools/install-deps.sh installs it)" % tool)

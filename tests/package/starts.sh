@@ -15,10 +15,21 @@ if [ -d "$archive" ]; then
 fi
 [ -f "$archive" ] || { echo "package test: no archive $archive" >&2; exit 1; }
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+xvfb=
+trap '[ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null; rm -rf "$work"' EXIT
 fail() {
     echo "package test: $*" >&2
     exit 1
+}
+# Waits up to two minutes (a busy machine) for a command to succeed.
+wait_until() {
+    what=$1
+    shift
+    end=$(($(date +%s) + 120))
+    until "$@"; do
+        [ "$(date +%s)" -lt "$end" ] || { echo "timed out waiting for $what" >&2; return 1; }
+        sleep 0.1
+    done
 }
 
 tar -xzf "$archive" -C "$work"
@@ -69,18 +80,24 @@ PY
 else
     sh -c "exec \"\$(dirname \"\$(readlink -f \"\$0\")\")/tovrin.sh\"" "$copy/tovrin.desktop" &
 fi
-for _ in $(seq 1 100); do
-    window=$(xdotool search --name "Tovrin  找零软件 " 2>/dev/null | head -n 1 || true)
-    [ -n "$window" ] && break
-    sleep 0.2
+end=$(($(date +%s) + 120))
+until window=$(xdotool search --name "Tovrin  找零软件 " 2>/dev/null | head -n 1) && [ -n "$window" ]; do
+    [ "$(date +%s)" -lt "$end" ] || { echo "no window titled \"Tovrin  找零软件 \" appeared" >&2; exit 1; }
+    sleep 0.1
 done
-[ -n "${window:-}" ] || { echo "no window titled \"Tovrin  找零软件 \" appeared" >&2; exit 1; }
 wpid=$(xdotool getwindowpid "$window")
 exe=$(readlink -f "/proc/$wpid/exe")
 kill "$wpid"
 [ "$exe" = "$(readlink -f "$copy/tovrin")" ] || { echo "the window belongs to $exe" >&2; exit 1; }
 EOF
-xvfb-run -a -s '-screen 0 1366x768x24' sh "$work/start.sh" "$copy" || fail "the copied program folder did not start"
+# A private X server on a display number it picks itself (free whatever else
+# runs at the same time), written to a file once it takes connections. It
+# does not reset when its last client leaves (each xdotool above is one): a
+# reset refuses the program if it connects meanwhile.
+Xvfb -displayfd 3 -screen 0 1366x768x24 -nolisten tcp -noreset 3>"$work/display" >/dev/null 2>&1 &
+xvfb=$!
+wait_until "the X server" test -s "$work/display" || fail "Xvfb did not start"
+DISPLAY=:$(cat "$work/display") sh "$work/start.sh" "$copy" || fail "the copied program folder did not start"
 cmp -s "$copy/tovrin.png" "$XDG_DATA_HOME/icons/hicolor/256x256/apps/tovrin.png" ||
     fail "the first start did not put the icon into the user's icon theme"
 cmp -s "$work/entry" "$copy/tovrin.desktop" || fail "the start changed the desktop entry"
