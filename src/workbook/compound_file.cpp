@@ -1,6 +1,7 @@
 #include "workbook/compound_file.h"
 
 #include "workbook/little_endian.h"
+#include "workbook/workbook_limits.h"
 
 namespace tovrin {
 
@@ -13,13 +14,19 @@ constexpr quint32 kFreeSector = 0xFFFFFFFF;
 constexpr quint32 kFirstSpecialSector = 0xFFFFFFFA;
 constexpr int kHeaderDifatEntries = 109;
 
+// The faults found in more than one place.
+QString chainLoops() { return QStringLiteral("扇区链成环"); }
+QString streamCut() { return QStringLiteral("数据流不完整"); }
+QString sectorPastEnd() { return QStringLiteral("扇区超出文件末尾"); }
+QString fileTooShort() { return QStringLiteral("文件太短"); }
+
 }  // namespace
 
 bool StreamReader::load(qint64 pos) {
     if (!file_) return false;
     const qint64 first = pos / sectorSize_;
     windowStart_ = first * sectorSize_;
-    const qint64 length = std::min<qint64>(kWindow, size_ - windowStart_);
+    const qint64 length = std::min<qint64>(workbook_limits::kXlsWindowBytes, size_ - windowStart_);
     window_.resize(length);
     qint64 done = 0;
     for (qint64 k = first; done < length;) {
@@ -49,7 +56,7 @@ std::optional<QString> CompoundFile::chain(quint32 start, const std::vector<quin
     out.clear();
     for (quint32 id = start; id != kEndOfChain; id = table[id]) {
         if (id >= table.size()) return QStringLiteral("扇区编号超出范围");
-        if (qint64(out.size()) >= maxLength) return QStringLiteral("扇区链成环");
+        if (qint64(out.size()) >= maxLength) return chainLoops();
         out.push_back(id);
     }
     return std::nullopt;
@@ -58,24 +65,28 @@ std::optional<QString> CompoundFile::chain(quint32 start, const std::vector<quin
 std::optional<QString> CompoundFile::regularSectors(quint32 start, quint64 size,
                                                     std::vector<quint32>& out) const {
     if (auto e = chain(start, fat_, sectorCount_, out)) return e;
-    if (size > quint64(out.size()) * quint64(sectorSize_)) return QStringLiteral("数据流不完整");
+    if (size > quint64(out.size()) * quint64(sectorSize_)) return streamCut();
     out.resize(size_t((size + quint64(sectorSize_) - 1) / quint64(sectorSize_)));
-    for (quint32 id : out) {
-        if ((qint64(id) + 1) * sectorSize_ >= fileSize_) return QStringLiteral("扇区超出文件末尾");
+    return inFile(out);
+}
+
+std::optional<QString> CompoundFile::inFile(const std::vector<quint32>& sectors) const {
+    for (quint32 id : sectors) {
+        if ((qint64(id) + 1) * sectorSize_ >= fileSize_) return sectorPastEnd();
     }
     return std::nullopt;
 }
 
 std::optional<QString> CompoundFile::open() {
     QByteArray header(512, '\0');
-    if (!file_.seek(0) || file_.read(header.data(), 512) != 512) return QStringLiteral("文件太短");
+    if (!file_.seek(0) || file_.read(header.data(), 512) != 512) return fileTooShort();
     const char* h = header.constData();
     const int shift = u16(h + 0x1E);
     if (shift != 9 && shift != 12) return QStringLiteral("扇区大小无效");
     if (u16(h + 0x20) != 6) return QStringLiteral("小扇区大小无效");
     sectorSize_ = qint64(1) << shift;
     version4_ = shift == 12;
-    if (fileSize_ <= sectorSize_) return QStringLiteral("文件太短");
+    if (fileSize_ <= sectorSize_) return fileTooShort();
     sectorCount_ = (fileSize_ - sectorSize_ + sectorSize_ - 1) / sectorSize_;
     const qint64 perSector = sectorSize_ / 4;
 
@@ -111,7 +122,7 @@ std::optional<QString> CompoundFile::open() {
     if (auto e = chain(u32(h + 0x30), fat_, sectorCount_, dirSectors)) return e;
     bool first = true;
     for (quint32 id : dirSectors) {
-        if (!readSector(id, sector.data())) return QStringLiteral("扇区超出文件末尾");
+        if (!readSector(id, sector.data())) return sectorPastEnd();
         for (qsizetype at = 0; at + 128 <= sector.size(); at += 128) {
             const char* d = sector.constData() + at;
             DirectoryEntry entry;
@@ -162,7 +173,7 @@ std::optional<QString> CompoundFile::openStream(const DirectoryEntry& entry, Str
 
     // A small stream lies in 64-byte sectors of the root's mini stream; only
     // the mini sectors it uses are read.
-    if (entry.size > 65536) return QStringLiteral("小扇区流长度无效");
+    if (entry.size > workbook_limits::kMaxMiniStreamBytes) return QStringLiteral("小扇区流长度无效");
     const DirectoryEntry& root = entries_[0];
     if (root.size > quint64(fileSize_)) return QStringLiteral("小扇区流长度超出文件");
     std::vector<quint32> rootSectors;
@@ -171,23 +182,21 @@ std::optional<QString> CompoundFile::openStream(const DirectoryEntry& entry, Str
     std::vector<quint32> tableSectors;
     if (auto e = chain(firstMiniFat_, fat_, sectorCount_, tableSectors)) return e;
     StreamReader table(file_, sectorSize_, tableSectors, qint64(tableSectors.size()) * sectorSize_);
-    for (quint32 id : tableSectors) {
-        if ((qint64(id) + 1) * sectorSize_ >= fileSize_) return QStringLiteral("扇区超出文件末尾");
-    }
+    if (auto e = inFile(tableSectors)) return e;
     QByteArray bytes;
     qint64 hops = 0;
     for (quint32 id = entry.start; quint64(bytes.size()) < entry.size; ++hops) {
         const qint64 offset = qint64(id) * 64;
         if (id >= kFirstSpecialSector || offset + 64 > mini.size()) return QStringLiteral("小扇区超出范围");
-        if (hops > 1024) return QStringLiteral("扇区链成环");
+        if (hops > workbook_limits::kMaxMiniSectors) return chainLoops();
         char piece[64];
-        if (!mini.read(offset, piece, 64)) return QStringLiteral("数据流不完整");
+        if (!mini.read(offset, piece, 64)) return streamCut();
         bytes.append(piece, std::min<qint64>(64, qint64(entry.size) - bytes.size()));
         char next[4];
         if (quint64(bytes.size()) < entry.size) {
             if (!table.read(qint64(id) * 4, next, 4)) return QStringLiteral("小扇区编号超出范围");
             id = u32(next);
-            if (id == kEndOfChain) return QStringLiteral("数据流不完整");
+            if (id == kEndOfChain) return streamCut();
         }
     }
     out = StreamReader(std::move(bytes));

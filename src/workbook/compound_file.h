@@ -25,8 +25,6 @@ struct DirectoryEntry {
 // is held whole; it is shorter than the cut-off of 4096 bytes.
 class StreamReader {
 public:
-    static constexpr qint64 kWindow = qint64(256) << 10;
-
     StreamReader() = default;
     StreamReader(QIODevice& file, qint64 sectorSize, std::vector<quint32> sectors, qint64 size)
         : file_(&file), sectorSize_(sectorSize), sectors_(std::move(sectors)), size_(size) {}
@@ -79,6 +77,8 @@ private:
                                  std::vector<quint32>& out) const;
     // The sectors of a regular stream, each of them checked to lie in the file.
     std::optional<QString> regularSectors(quint32 start, quint64 size, std::vector<quint32>& out) const;
+    // A fault when one of the sectors lies beyond the file's end.
+    std::optional<QString> inFile(const std::vector<quint32>& sectors) const;
     bool readSector(quint32 id, char* out);
 
     QIODevice& file_;

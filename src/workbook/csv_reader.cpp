@@ -5,14 +5,17 @@
 #include <optional>
 #include <vector>
 
+#include "workbook/workbook_reasons.h"
+
 namespace tovrin {
 
 namespace {
 
 using Result = SpreadsheetReader::Result;
 
-constexpr qint64 kChunkBytes = 256 * 1024;
-constexpr int kSampleLines = 20;
+using workbook_limits::kCsvChunkBytes;
+using workbook_limits::kCsvSampleBytes;
+using workbook_limits::kCsvSampleLines;
 const QByteArray kBom = "\xEF\xBB\xBF";
 
 // Incremental UTF-8 check: bytes are fed in pieces, a sequence may be split
@@ -182,7 +185,7 @@ private:
     }
 
     bool endRecord() {
-        if (++row_ > limits_.maxRows) return fail(QStringLiteral("超过 %1 行").arg(limits_.maxRows));
+        if (++row_ > limits_.maxRows) return fail(workbook_reasons::tooManyRows(limits_.maxRows));
         bool any = false;
         cells_.resize(fields_.size());
         for (size_t i = 0; i < fields_.size(); ++i) {
@@ -242,7 +245,7 @@ QChar CsvReader::separatorOf(QStringView sample) {
             quoted = !quoted;
         } else if (!quoted && (c == u'\n' || c == u'\r')) {
             if (c == u'\r' && i + 1 < sample.size() && sample[i + 1] == u'\n') ++i;
-            if (i + 1 >= sample.size() || int(counts[0].size()) >= kSampleLines) break;
+            if (i + 1 >= sample.size() || int(counts[0].size()) >= kCsvSampleLines) break;
             for (auto& n : counts) n.push_back(0);
             empty.push_back(true);
             continue;
@@ -286,13 +289,12 @@ QChar CsvReader::separatorOf(QStringView sample) {
 SpreadsheetReader::Result CsvReader::read(QIODevice& device, const QString& sheet, int columns,
                                           SheetRows& rows) const {
     if (!device.isOpen() && !device.open(QIODevice::ReadOnly)) {
-        return Result::failed(QStringLiteral("无法打开文件（%1）").arg(device.errorString()));
+        return workbook_reasons::cannotOpen(device);
     }
     if (device.size() > limits_.maxFileBytes) {
-        return Result::failed(QStringLiteral("文件超过 %1 MB，太大了").arg(limits_.maxFileBytes >> 20));
+        return workbook_reasons::fileTooLarge(limits_.maxFileBytes);
     }
-    if (!device.seek(0))
-        return Result::failed(QStringLiteral("无法读取文件（%1）").arg(device.errorString()));
+    if (!device.seek(0)) return workbook_reasons::cannotRead(device);
 
     // First pass: the encoding, and whether this is a text at all.
     QByteArray sample;
@@ -300,19 +302,19 @@ SpreadsheetReader::Result CsvReader::read(QIODevice& device, const QString& shee
     qint64 total = 0;
     QByteArray chunk;
     for (;;) {
-        chunk = device.read(kChunkBytes);
+        chunk = device.read(kCsvChunkBytes);
         if (chunk.isEmpty()) break;
         total += chunk.size();
         if (total > limits_.maxFileBytes) {
-            return Result::failed(QStringLiteral("文件超过 %1 MB，太大了").arg(limits_.maxFileBytes >> 20));
+            return workbook_reasons::fileTooLarge(limits_.maxFileBytes);
         }
         if (chunk.contains('\0')) {
             return Result::failed(QStringLiteral("文件不是文本表格（含有二进制内容）"));
         }
-        if (sample.size() < kSampleBytes) sample += chunk.left(kSampleBytes - sample.size());
+        if (sample.size() < kCsvSampleBytes) sample += chunk.left(kCsvSampleBytes - sample.size());
         utf8.feed(chunk);
     }
-    if (total == 0) return Result::failed(QStringLiteral("文件是空的"));
+    if (total == 0) return workbook_reasons::emptyFile();
     const bool bom = sample.startsWith(kBom);
     const bool isUtf8 = bom || utf8.valid();
     if (!isUtf8 && utf8.damaged()) {
@@ -335,13 +337,13 @@ SpreadsheetReader::Result CsvReader::read(QIODevice& device, const QString& shee
 
     // Second pass: the records.
     if (!device.seek(bom ? 3 : 0)) {
-        return Result::failed(QStringLiteral("无法读取文件（%1）").arg(device.errorString()));
+        return workbook_reasons::cannotRead(device);
     }
     QStringDecoder decode = isUtf8 ? QStringDecoder(QStringDecoder::Utf8) : QStringDecoder("GBK");
     if (!rows.beginSheet(sheet)) return Result::stopped();
     Parser parser(limits_, separator, columns, rows);
     for (;;) {
-        chunk = device.read(kChunkBytes);
+        chunk = device.read(kCsvChunkBytes);
         if (chunk.isEmpty()) break;
         const QString text = decode(chunk);
         if (decode.hasError()) {

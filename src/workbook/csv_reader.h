@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "platform/spreadsheet.h"
+#include "workbook/workbook_limits.h"
 
 namespace tovrin {
 
@@ -16,17 +17,15 @@ namespace tovrin {
 // a barcode keeps its leading zeros.
 class CsvReader {
 public:
-    // All bounds of the reader, in one place.
+    // The bounds of the reader.
     struct Limits {
-        qint64 maxFileBytes = qint64(256) << 20;
-        int maxRows = 1048576;
-        int maxFields = 16384;  // in one record
+        qint64 maxFileBytes = workbook_limits::kMaxCsvBytes;
+        int maxRows = workbook_limits::kMaxRows;
+        int maxFields = workbook_limits::kMaxCsvFields;  // in one record
         // One record, the line breaks inside its quotes included.
-        qsizetype maxRecordChars = qsizetype(1) << 20;
-        qsizetype maxCellChars = 32767;
+        qsizetype maxRecordChars = workbook_limits::kMaxCsvRecordChars;
+        qsizetype maxCellChars = workbook_limits::kMaxCellChars;
     };
-    // The first bytes looked at to choose the separator.
-    static constexpr qsizetype kSampleBytes = 64 * 1024;
 
     CsvReader() = default;
     explicit CsvReader(const Limits& limits) : limits_(limits) {}

@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "workbook/workbook_reasons.h"
 #include "workbook/xml_namespaces.h"
 #include "workbook/xml_part.h"
 #include "workbook/xml_text.h"
@@ -19,7 +20,7 @@ namespace {
 
 using Result = SpreadsheetReader::Result;
 
-Result damaged(const QString& what) { return Result::failed(QStringLiteral("文件已损坏：") + what); }
+using workbook_reasons::damaged;
 
 // Serial day number (day 0 = 1899-12-30) of "2018-05-12" or
 // "2018-05-12T09:05:07.250".
@@ -231,9 +232,7 @@ private:
         state_ = State::Skip;
     }
     void fail(const Result& r) { xml_.stop(r); }
-    void failSheet(const QString& why) {
-        fail(Result::failed(QStringLiteral("工作表“%1”无法读取：%2").arg(sheet_, why)));
-    }
+    void failSheet(const QString& why) { fail(workbook_reasons::sheetFailed(sheet_, why)); }
     void stop() { fail(Result::stopped()); }
 
     void beginTable() {
@@ -268,7 +267,7 @@ private:
             if (c.kind == Cell::Kind::Text || c.kind == Cell::Kind::Error) {
                 chars += c.text.size();
             } else if (c.kind != Cell::Kind::Empty) {
-                chars += OdsReader::kNonTextChars;
+                chars += workbook_limits::kOdsNonTextChars;
             }
         }
         const bool any = std::any_of(cells_.begin(), cells_.end(),
@@ -277,7 +276,7 @@ private:
             for (qint64 k = 0; k < repeat_; ++k) {
                 const qint64 number = rowsSeen_ + 1 + k;
                 if (number > limits_.maxRowsPerSheet) {
-                    return failSheet(QStringLiteral("超过 %1 行").arg(limits_.maxRowsPerSheet));
+                    return failSheet(workbook_reasons::tooManyRows(limits_.maxRowsPerSheet));
                 }
                 if (rowsBefore_ + number > limits_.maxRows) {
                     return fail(Result::failed(
@@ -330,7 +329,7 @@ private:
             } else {
                 const QString trimmed = xml_text::decode(number).trimmed();
                 value_ = trimmed.toDouble(&valid_);
-                if (!valid_) invalid_ = trimmed.left(40);
+                if (!valid_) invalid_ = workbook_reasons::badNumber(trimmed);
             }
         } else if (valueType == "date" || valueType == "time") {
             type_ = Type::Date;
@@ -361,7 +360,7 @@ private:
         Cell cell;
         switch (type_) {
             case Type::Number:
-                if (!valid_) return failSheet(QStringLiteral("数字“%1”无效").arg(invalid_));
+                if (!valid_) return failSheet(invalid_);
                 cell = Cell::ofNumber(value_);
                 break;
             case Type::Date:
@@ -468,26 +467,102 @@ private:
     bool error_ = false;
     double value_ = 0;
     bool valid_ = true;  // the value attribute could be read
-    QString invalid_, stringValue_;
+    QString invalid_;    // why the value attribute could not be read
+    QString stringValue_;
     std::string text_;  // its paragraphs' text
     qsizetype textSize_ = 0;
     bool paragraphs_ = false;
     bool blank_ = true;  // the text so far ends in collapsible white space
 };
 
-// Reads one part of the package with `body`, which reads the XmlPart it is
-// given; the part is refused as soon as it unpacks to far more than the
-// packed bytes read for it.
-template <typename Body>
-Result readPart(QuaZip& zip, const QIODevice& packed, const QString& part, const OdsReader::Limits& limits,
-                qint64& unpacked, Body&& body) {
-    if (!zip.setCurrentFile(part, QuaZip::csSensitive)) return damaged(QStringLiteral("缺少 ") + part);
-    QuaZipFile file(&zip);
-    if (!file.open(QIODevice::ReadOnly)) return damaged(QStringLiteral("无法解压 ") + part);
-    XmlPart xml(file, part, limits.xml, unpacked);
-    xml.watchRatio(packed, limits.maxUnpackRatio, limits.unpackRatioFloor);
-    return body(xml);
-}
+const QString kManifestPart = QStringLiteral("META-INF/manifest.xml");
+const QString kContentPart = QStringLiteral("content.xml");
+
+// Walks META-INF/manifest.xml: a document saved with a password has its
+// parts encrypted, and its manifest says so. The reading stops there.
+class Manifest {
+public:
+    explicit Manifest(XmlPart& xml) : xml_(xml) {}
+
+    void start(const char* name, const char** attributes) {
+        if (!names_.enter(name, attributes)) return xml_.malformed();
+        if (names_.name() == "encryption-data") {
+            xml_.stop(Result::failed(QStringLiteral("文件设有密码，请在表格软件里去掉密码另存后再导入")));
+        }
+    }
+    void end(const char*) { names_.leave(); }
+    void text(const char*, int) {}
+    void textDone() {}
+
+private:
+    XmlPart& xml_;
+    XmlNamespaces names_{};
+};
+
+// The open package.
+class Package {
+public:
+    Package(QIODevice& device, const OdsReader::Limits& limits)
+        : device_(device), zip_(&device), limits_(limits) {}
+
+    Result read(int columns, SheetRows& rows) {
+        Result r = open();
+        if (!r.isDone()) return r;
+        r = readManifest();
+        if (!r.isDone()) return r;
+        return readContent(columns, rows);
+    }
+
+private:
+    Result open() {
+        if (!zip_.open(QuaZip::mdUnzip)) {
+            return Result::failed(QStringLiteral("文件不是有效的 .ods 表格（无法打开压缩包）"));
+        }
+        if (zip_.getEntriesCount() > limits_.maxEntries) {
+            return Result::failed(QStringLiteral("压缩包里的文件太多，不像是表格"));
+        }
+        names_ = zip_.getFileNameList();
+        if (zip_.getZipError() != UNZ_OK) return workbook_reasons::badDirectory();
+        return Result::done();
+    }
+
+    Result readManifest() {
+        if (!names_.contains(kManifestPart)) return Result::done();
+        return readPart(kManifestPart, [](XmlPart& xml) {
+            Manifest manifest(xml);
+            return xml.read(manifest);
+        });
+    }
+
+    Result readContent(int columns, SheetRows& rows) {
+        if (!names_.contains(kContentPart)) {
+            return Result::failed(QStringLiteral("文件不是 .ods 表格（压缩包里没有 content.xml）"));
+        }
+        return readPart(kContentPart, [&](XmlPart& xml) {
+            Content content(xml, limits_, columns, rows);
+            return xml.read(content);
+        });
+    }
+
+    // Reads one part of the package with `body`, which reads the XmlPart it
+    // is given; the part is refused as soon as it unpacks to far more than
+    // the packed bytes read for it.
+    template <typename Body>
+    Result readPart(const QString& part, Body&& body) {
+        if (!zip_.setCurrentFile(part, QuaZip::csSensitive)) return workbook_reasons::missingPart(part);
+        QuaZipFile file(&zip_);
+        if (!file.open(QIODevice::ReadOnly)) return damaged(QStringLiteral("无法解压 ") + part);
+        XmlPart xml(file, part, limits_.xml, unpacked_);
+        xml.watchRatio(device_, limits_.maxUnpackRatio, limits_.unpackRatioFloor);
+        return body(xml);
+    }
+
+    QIODevice& device_;
+    QuaZip zip_;
+    const OdsReader::Limits& limits_;
+    QStringList names_;    // the entries of the package
+    qint64 unpacked_ = 0;  // the bytes unpacked from all its parts so far
+};
 
 }  // namespace
 
@@ -501,52 +576,8 @@ bool OdsReader::looksLikeOds(const QByteArray& head) {
 }
 
 SpreadsheetReader::Result OdsReader::read(QIODevice& device, int columns, SheetRows& rows) const {
-    QuaZip zip(&device);
-    if (!zip.open(QuaZip::mdUnzip)) {
-        return Result::failed(QStringLiteral("文件不是有效的 .ods 表格（无法打开压缩包）"));
-    }
-    if (zip.getEntriesCount() > limits_.maxEntries) {
-        return Result::failed(QStringLiteral("压缩包里的文件太多，不像是表格"));
-    }
-    const QStringList names = zip.getFileNameList();
-    if (zip.getZipError() != UNZ_OK) return damaged(QStringLiteral("压缩包目录无法读取"));
-    qint64 unpacked = 0;
-
-    // A document saved with a password has its parts encrypted; the
-    // manifest says so.
-    if (names.contains(QStringLiteral("META-INF/manifest.xml"))) {
-        struct Manifest {
-            void start(const char* name, const char** attributes) {
-                if (!names.enter(name, attributes)) return xml.malformed();
-                if (names.name() == "encryption-data") encrypted = true;
-            }
-            void end(const char*) { names.leave(); }
-            void text(const char*, int) {}
-            void textDone() {}
-            XmlPart& xml;
-            XmlNamespaces names{};
-            bool encrypted = false;
-        };
-        bool encrypted = false;
-        const Result r = readPart(zip, device, QStringLiteral("META-INF/manifest.xml"), limits_, unpacked,
-                                  [&](XmlPart& xml) {
-                                      Manifest manifest{xml, XmlNamespaces{}, false};
-                                      const Result result = xml.read(manifest);
-                                      encrypted = manifest.encrypted;
-                                      return result;
-                                  });
-        if (encrypted) {
-            return Result::failed(QStringLiteral("文件设有密码，请在表格软件里去掉密码另存后再导入"));
-        }
-        if (!r.isDone()) return r;
-    }
-    if (!names.contains(QStringLiteral("content.xml"))) {
-        return Result::failed(QStringLiteral("文件不是 .ods 表格（压缩包里没有 content.xml）"));
-    }
-    return readPart(zip, device, QStringLiteral("content.xml"), limits_, unpacked, [&](XmlPart& xml) {
-        Content content(xml, limits_, columns, rows);
-        return xml.read(content);
-    });
+    Package package(device, limits_);
+    return package.read(columns, rows);
 }
 
 }  // namespace tovrin

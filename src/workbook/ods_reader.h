@@ -17,7 +17,7 @@ namespace tovrin {
 // and times become date serials, texts are the cells' paragraphs.
 class OdsReader {
 public:
-    // All bounds of the reader, in one place.
+    // The bounds of the reader.
     struct Limits : PackageLimits {
         int maxSheets = workbook_limits::kMaxOdsSheets;
         int maxRowsPerSheet = workbook_limits::kMaxRows;
@@ -28,15 +28,15 @@ public:
         // The characters the delivered cells can turn into, all together.
         qint64 maxTableChars = workbook_limits::kMaxOdsTableChars;
     };
-    static constexpr qint64 kNonTextChars = workbook_limits::kOdsNonTextChars;
 
     OdsReader() = default;
     explicit OdsReader(const Limits& limits) : limits_(limits) {}
 
-    // Whether the first bytes of a file are those of an OpenDocument
-    // spreadsheet package: a zip whose first entry is the stored "mimetype".
+    // Whether the first bytes of a file (kHeadBytes of them) are those of an
+    // OpenDocument spreadsheet package: a zip whose first entry is the stored
+    // "mimetype".
     static bool looksLikeOds(const QByteArray& head);
-    static constexpr int kHeadBytes = 128;
+    static constexpr int kHeadBytes = workbook_limits::kHeadBytes;
 
     // `device` is the whole .ods file, open or not.
     SpreadsheetReader::Result read(QIODevice& device, int columns, SheetRows& rows) const;

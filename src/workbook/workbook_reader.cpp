@@ -7,6 +7,7 @@
 #include <QFileInfo>
 
 #include "platform/datafile.h"
+#include "workbook/workbook_reasons.h"
 
 namespace tovrin {
 
@@ -20,10 +21,10 @@ SpreadsheetReader::Result WorkbookReader::read(const QString& path, int columns,
     if (data.state() == DataFile::State::Refused) return Result::failed(data.reason());
     QFile file;
     if (!file.open(data.release(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
-        return Result::failed(QStringLiteral("无法打开文件（%1）").arg(file.errorString()));
+        return workbook_reasons::cannotOpen(file);
 
-    const QByteArray head = file.peek(OdsReader::kHeadBytes);
-    if (head.isEmpty()) return Result::failed(QStringLiteral("文件是空的"));
+    const QByteArray head = file.peek(workbook_limits::kHeadBytes);
+    if (head.isEmpty()) return workbook_reasons::emptyFile();
     const bool zip = head.startsWith("PK\x03\x04");
     // A package whose mimetype entry is not first is told by its name.
     if (OdsReader::looksLikeOds(head) || (zip && info.suffix().compare(u"ods", Qt::CaseInsensitive) == 0)) {
@@ -44,9 +45,7 @@ SpreadsheetReader::Result WorkbookReader::read(const QString& path, int columns,
             columns, rows);
     }
     if (head.startsWith(QByteArray::fromHex("D0CF11E0A1B11AE1"))) {
-        if (file.size() > kMaxXlsBytes) {
-            return Result::failed(QStringLiteral("文件超过 %1 MB，太大了").arg(kMaxXlsBytes >> 20));
-        }
+        if (file.size() > kMaxXlsBytes) return workbook_reasons::fileTooLarge(kMaxXlsBytes);
         // Read, not mapped, a window at a time: a file that shrinks while it
         // is read must not bring the program down.
         return xls_.read(file, columns, rows);

@@ -11,6 +11,7 @@
 
 #include "workbook/cell_formats.h"
 #include "workbook/string_pool.h"
+#include "workbook/workbook_reasons.h"
 #include "workbook/xml_namespaces.h"
 #include "workbook/xml_part.h"
 #include "workbook/xml_text.h"
@@ -20,6 +21,9 @@ namespace tovrin {
 namespace {
 
 using Result = SpreadsheetReader::Result;
+
+using workbook_reasons::cellTooLong;
+using workbook_reasons::damaged;
 
 constexpr int kMaxRows = workbook_limits::kMaxRows;
 constexpr int kMaxColumns = workbook_limits::kMaxSheetColumns;
@@ -122,10 +126,6 @@ QString columnName(int column) {
 // The escapes make a text longer in the XML than in the cell: at most this
 // many times.
 constexpr qsizetype kEscapeWidth = 7;
-
-QString cellTooLong(qsizetype maxChars) {
-    return QStringLiteral("单元格的文字超过 %1 个字（电子表格一个单元格最多 %1 个字）").arg(maxChars);
-}
 
 // Serial day number (day 0 = 1899-12-30) of an ISO 8601 date or date-time.
 std::optional<double> isoSerial(const QString& text) {
@@ -270,7 +270,7 @@ struct ParsedRow {
 // The rows of a sheet are handed on a batch at a time. A sheet found damaged
 // drops the rows of its unfinished batch, so a fault near the top of a sheet
 // is told before any of its rows is looked at.
-constexpr size_t kBatchRows = 256;
+using workbook_limits::kXlsxBatchRows;
 
 struct Relationship {
     QString type;
@@ -281,8 +281,6 @@ struct SheetEntry {
     QString name;
     QString part;
 };
-
-Result damaged(const QString& what) { return Result::failed(QStringLiteral("文件已损坏：") + what); }
 
 // A handler of a part that looks at start tags only.
 struct StartTags {
@@ -325,7 +323,7 @@ Result Archive::readPart(const QString& part, qint64 maxBytes, bool optional, Bo
     const auto entry = entries_.constFind(part.toLower());
     if (entry == entries_.constEnd()) {
         if (optional) return Result::done();
-        return damaged(QStringLiteral("缺少 ") + part);
+        return workbook_reasons::missingPart(part);
     }
     if (!zip_.setCurrentFile(*entry, QuaZip::csSensitive)) return damaged(QStringLiteral("无法找到 ") + part);
     QuaZipFile file(&zip_);
@@ -352,7 +350,7 @@ public:
           dateStyles_(dateStyles),
           date1904_(date1904),
           deliver_(std::move(deliver)),
-          batch_(kBatchRows) {
+          batch_(kXlsxBatchRows) {
         for (ParsedRow& row : batch_) {
             row.cells.resize(size_t(columns_));
             row.shared.assign(size_t(columns_), -1);
@@ -475,7 +473,8 @@ private:
         bool any = false;
         for (const Cell& c : current.cells) any = any || c.kind != Cell::Kind::Empty;
         if (!any) return;
-        if (++used_ == kBatchRows && !deliver_(batch_, std::exchange(used_, 0))) xml_.stop(Result::stopped());
+        if (++used_ == kXlsxBatchRows && !deliver_(batch_, std::exchange(used_, 0)))
+            xml_.stop(Result::stopped());
     }
 
     void startCell(const char** attributes) {
@@ -545,8 +544,7 @@ private:
             case CellType::Shared: {
                 bool ok = false;
                 const qint64 index = v.toLongLong(&ok);
-                if (!ok || index < 0)
-                    return xml_.stop(damaged(QStringLiteral("共享文字编号“%1”无效").arg(v.left(20))));
+                if (!ok || index < 0) return xml_.stop(damaged(workbook_reasons::badSharedIndex(v)));
                 cell = Cell::ofText({});
                 shared = index;
                 break;
@@ -574,7 +572,7 @@ private:
                 } else {
                     bool ok = false;
                     const double number = v.toDouble(&ok);
-                    if (!ok) return xml_.stop(damaged(QStringLiteral("数字“%1”无效").arg(v.left(40))));
+                    if (!ok) return xml_.stop(damaged(workbook_reasons::badNumber(v)));
                     setNumber(cell, number);
                 }
                 break;
@@ -666,7 +664,7 @@ private:
         qint64 index = -1;
         QString text;
     };
-    std::vector<Recent> recent_ = std::vector<Recent>(1024);
+    std::vector<Recent> recent_ = std::vector<Recent>(workbook_limits::kXlsxRecentStrings);
 };
 
 Result Package::readRelationships(const QString& part, QHash<QString, Relationship>& out) {
@@ -800,9 +798,8 @@ Result Package::readSharedStrings(Archive& archive, const QString& part) {
             const RichText::Added added = text_.addTo(pool, limits.maxCellChars);
             if (added == RichText::Added::TooLong) return tooLong();
             if (added == RichText::Added::PoolFull) {
-                xml.stop(Result::failed(QStringLiteral("共享文字太多（超过 %1 条或 %2 M 个字）")
-                                            .arg(limits.maxSharedStrings)
-                                            .arg(limits.maxSharedChars >> 20)));
+                xml.stop(
+                    workbook_reasons::tooManySharedStrings(limits.maxSharedStrings, limits.maxSharedChars));
             }
         }
         void text(const char* data, int size) {
@@ -812,8 +809,7 @@ Result Package::readSharedStrings(Archive& archive, const QString& part) {
             if (inString && !text_.fits(limits.maxCellChars)) tooLong();
         }
         void tooLong() {
-            xml.stop(Result::failed(QStringLiteral("第 %1 条共享文字：").arg(pool.size() + 1) +
-                                    cellTooLong(limits.maxCellChars)));
+            xml.stop(workbook_reasons::sharedStringTooLong(pool.size() + 1, limits.maxCellChars));
         }
         XmlPart& xml;
         const XlsxReader::Limits& limits;
@@ -831,7 +827,8 @@ Result Package::resolve(ParsedRow& row) {
     for (size_t i = 0; i < row.shared.size(); ++i) {
         const qint64 index = row.shared[i];
         if (index < 0) continue;
-        if (!shared_.contains(index)) return damaged(QStringLiteral("共享文字编号“%1”无效").arg(index));
+        if (!shared_.contains(index))
+            return damaged(workbook_reasons::badSharedIndex(QString::number(index)));
         Recent& recent = recent_[size_t(index) % recent_.size()];
         if (recent.index != index) {
             recent.index = index;
@@ -844,9 +841,7 @@ Result Package::resolve(ParsedRow& row) {
 }
 
 Result Package::readSheet(const SheetEntry& sheet, SheetRows& rows) {
-    const auto failed = [&](const Result& r) {
-        return Result::failed(QStringLiteral("工作表“%1”无法读取：%2").arg(sheet.name, r.reason));
-    };
+    const auto failed = [&](const Result& r) { return workbook_reasons::sheetFailed(sheet.name, r.reason); };
     if (!rows.beginSheet(sheet.name)) return Result::stopped();
 
     // Each row's shared strings are looked up, and the row is handed on to
@@ -894,7 +889,7 @@ Result Package::read(SheetRows& rows) {
         return Result::failed(QStringLiteral("压缩包里的文件太多，不像是工作簿"));
     }
     for (const QString& name : zip.getFileNameList()) entries_.insert(normalizePart(name).toLower(), name);
-    if (zip.getZipError() != UNZ_OK) return damaged(QStringLiteral("压缩包目录无法读取"));
+    if (zip.getZipError() != UNZ_OK) return workbook_reasons::badDirectory();
 
     QHash<QString, Relationship> packageRels;
     Result r = readRelationships(QStringLiteral("_rels/.rels"), packageRels);
@@ -911,7 +906,7 @@ Result Package::read(SheetRows& rows) {
     QString sharedPart;
     r = readWorkbook(workbook, sheets, sharedPart);
     if (!r.isDone()) return r;
-    if (sheets.empty()) return Result::failed(QStringLiteral("工作簿里没有工作表"));
+    if (sheets.empty()) return workbook_reasons::noSheets();
 
     if (!sharedPart.isEmpty()) sharedResult_ = readSharedStrings(*main_, sharedPart);
     for (const SheetEntry& sheet : sheets) {

@@ -8,14 +8,17 @@
 
 #include <cstring>
 
+#include "workbook/workbook_reasons.h"
+
 namespace tovrin {
+
+using workbook_reasons::damaged;
 
 namespace {
 
-// The bytes unpacked and handed to the parser at a time; more while a tag or
-// comment longer than that is pending, so that the parser, which starts a
-// pending token over with each piece, reads it a few times at most.
-constexpr qint64 kPieceBytes = qint64(1) << 16;
+XmlPart::Result outOfMemory(const QString& part) {
+    return XmlPart::Result::failed(part + QStringLiteral("：内存不足"));
+}
 
 }  // namespace
 
@@ -91,29 +94,31 @@ void XmlPart::tokenTooLong() {
 }
 
 XmlPart::Result XmlPart::notWellFormed() const {
-    return Result::failed(QStringLiteral("文件已损坏：%1 不是有效的 XML（第 %2 行）")
-                              .arg(part_)
-                              .arg(qulonglong(XML_GetCurrentLineNumber(parser_))));
+    return damaged(QStringLiteral("%1 不是有效的 XML（第 %2 行）")
+                       .arg(part_)
+                       .arg(qulonglong(XML_GetCurrentLineNumber(parser_))));
 }
 
 XmlPart::Result XmlPart::run(const Callbacks& callbacks) {
-    if (!parser_) return Result::failed(part_ + QStringLiteral("：内存不足"));
+    if (!parser_) return outOfMemory(part_);
     XML_SetElementHandler(parser_, callbacks.start, callbacks.end);
     XML_SetCharacterDataHandler(parser_, callbacks.text);
     boundary_ = callbacks.boundary;
-    // The parser holds a tag or comment until it has read it to its end.
+    // The parser holds a tag or comment until it has read it to its end, and
+    // starts a pending one over with each piece: while one is pending, the
+    // pieces grow with it, so that it is read a few times at most.
     // The pieces are cut so that none can end one longer than the bound
     // unseen: the bytes pending and those of the next piece stay within it,
     // and pending bytes as many as the bound belong to a longer one.
     const qint64 maxToken = std::max<qint64>(limits_.maxTokenBytes, 1);
     qint64 pending = 0;
     while (!ended_) {
-        const qint64 want = std::min(std::max(kPieceBytes, pending), maxToken - pending);
+        const qint64 want = std::min(std::max(workbook_limits::kXmlPieceBytes, pending), maxToken - pending);
         char* buffer = static_cast<char*>(XML_GetBuffer(parser_, int(want)));
-        if (!buffer) return Result::failed(part_ + QStringLiteral("：内存不足"));
+        if (!buffer) return outOfMemory(part_);
         const qint64 got = file_.read(buffer, want);
         if (got < 0) {
-            violate(QStringLiteral("解压失败（%1）").arg(file_.errorString()));
+            violate(workbook_reasons::unpackFailed(file_.getZipError()));
             break;
         }
         // The sizes the archive gives are not believed: the bytes are counted
@@ -159,7 +164,7 @@ XmlPart::Result XmlPart::run(const Callbacks& callbacks) {
 XmlPart::Result XmlPart::finish() {
     file_.close();
     if (file_.getZipError() != UNZ_OK) {
-        return Result::failed(QStringLiteral("文件已损坏：%1 的校验和不符").arg(part_));
+        return damaged(QStringLiteral("%1 的校验和不符").arg(part_));
     }
     return Result::done();
 }

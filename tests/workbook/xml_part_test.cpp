@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 #include <quazip/quazip.h>
 #include <quazip/quazipfile.h>
+#include <quazip/unzip.h>
 
 #include <QBuffer>
+#include <QRegularExpression>
 #include <QStringList>
 
+#include "workbook/workbook_reasons.h"
 #include "workbook/xml_namespaces.h"
 
 namespace tovrin {
@@ -42,11 +45,10 @@ struct Recorder {
     int pieces = 0;
 };
 
-// Reads `xml` as the part of a package with `handler`, which gets the
-// XmlPart through `attach`.
+// Reads the one part of `package` with `handler`, which gets the XmlPart
+// through `attach`.
 template <typename Handler>
-Result readXml(const QByteArray& xml, Handler& handler, const XmlLimits& limits = {}) {
-    QByteArray package = packageOf(xml);
+Result readPackage(QByteArray package, Handler& handler, const XmlLimits& limits = {}) {
     QBuffer buffer(&package);
     QuaZip zip(&buffer);
     EXPECT_TRUE(zip.open(QuaZip::mdUnzip));
@@ -57,6 +59,12 @@ Result readXml(const QByteArray& xml, Handler& handler, const XmlLimits& limits 
     XmlPart part(file, QStringLiteral("part.xml"), limits, unpacked);
     if constexpr (requires { handler.attach(part); }) handler.attach(part);
     return part.read(handler);
+}
+
+// Reads `xml` as the part of a package with `handler`.
+template <typename Handler>
+Result readXml(const QByteArray& xml, Handler& handler, const XmlLimits& limits = {}) {
+    return readPackage(packageOf(xml), handler, limits);
 }
 
 TEST(XmlPart, ATextComesInPiecesAndIsMadeWholeOnce) {
@@ -107,6 +115,27 @@ TEST(XmlPart, BoundsAndFaultsEndTheReadingWithAReason) {
         const Result result = readXml(c.xml, r, limits);
         ASSERT_EQ(result.status, Result::Status::Failed);
         EXPECT_EQ(result.reason, QString::fromUtf8(c.reason));
+    }
+}
+
+TEST(XmlPart, PackedDataThatCannotBeUnpackedIsToldInChinese) {
+    // The first block of the packed part made of the block type that does
+    // not exist.
+    QByteArray package = packageOf("<r>" + QByteArray(4000, 'a') + "</r>");
+    const auto u16 = [&](int at) { return int(quint8(package[at])) | int(quint8(package[at + 1])) << 8; };
+    ASSERT_EQ(u16(8), 8);  // deflated
+    const int data = 30 + u16(26) + u16(28);
+    package[data] = char(package[data] | 0x06);
+    Recorder r;
+    const Result result = readPackage(package, r);
+    ASSERT_EQ(result.status, Result::Status::Failed);
+    EXPECT_EQ(result.reason, QStringLiteral("part.xml：解压失败（压缩数据已损坏）"));
+
+    // Nor does any other fault of the unzip layer reach the owner in English.
+    for (int code : {UNZ_ERRNO, Z_STREAM_ERROR, Z_DATA_ERROR, Z_MEM_ERROR, Z_BUF_ERROR, UNZ_PARAMERROR,
+                     UNZ_BADZIPFILE, UNZ_INTERNALERROR, UNZ_CRCERROR, -6}) {
+        const QString reason = workbook_reasons::unpackFailed(code);
+        EXPECT_FALSE(reason.contains(QRegularExpression(QStringLiteral("[A-Za-z]")))) << reason.toStdString();
     }
 }
 
