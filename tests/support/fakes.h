@@ -157,7 +157,8 @@ class TempFiles : public GbkTextFiles {
 public:
     QString folder() const { return dir_.path(); }
     QString path(const QString& name) const { return dir_.filePath(name); }
-    QByteArray bytes(const QString& name) const;
+    QByteArray bytes(const QString& name) const;  // the whole file `name` in the folder
+    using GbkTextFiles::bytes;
     void put(const QString& name, const QByteArray& bytes) const;
     void putText(const QString& name, const QString& text) const;
 

@@ -35,6 +35,7 @@ public:
     int cursorPosition() const override;
     void setCursorPosition(int position) override;
     QString text(int startOffset, int endOffset) const override;
+    using QAccessibleWidget::text;  // the name, description and value texts stay the widget's
     QString textBeforeOffset(int offset, QAccessible::TextBoundaryType boundaryType, int* startOffset,
                              int* endOffset) const override;
     QString textAfterOffset(int offset, QAccessible::TextBoundaryType boundaryType, int* startOffset,
