@@ -7,6 +7,7 @@ text, the control that has the keyboard and the display's text (read through
 AT-SPI, reader.py), a file's bytes. Nothing waits a fixed time, so a busy
 machine only makes a scenario slower."""
 
+import atexit
 import os
 import re
 import shutil
@@ -281,8 +282,16 @@ class Till:
             raise AssertionError("%s differs:\n  expected %r\n  actual   %r" % (name, expected, last[0])) from None
 
 
+# The program folders copied by this run, removed when it ends (each is a
+# whole installed program, a few MB: left behind they fill /tmp run by run).
+_copies = []
+atexit.register(lambda: [shutil.rmtree(folder, ignore_errors=True) for folder in _copies])
+
+
 def program_folder(install_dir):
-    """A fresh copy of the installed program folder."""
+    """A fresh copy of the installed program folder, removed when this run
+    ends."""
     folder = tempfile.mkdtemp(prefix="tovrin-e2e-")
+    _copies.append(folder)
     shutil.copytree(install_dir, folder, dirs_exist_ok=True)
     return folder
