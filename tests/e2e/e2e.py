@@ -199,6 +199,23 @@ def import_workbook(till, path, shot, troubles=None):
     till.no_box(TITLE)
 
 
+COLA_ITEM = ("商品:  可口可乐" + " " * 32 + T + "   折扣：   " + T + "0" + T + "商品总价格：  " + T + "3.5" + T +
+             "  商品 数量：  " + T + "1" + T + "  商品 条码：  " + T + "6901234567890" + T + CRLF + CRLF)
+
+
+def sell_a_cola(till, display, enter, shot):
+    """The cola's barcode typed and ended with `enter`, its item shown, and
+    the sale finished with 10 received."""
+    till.fill("Text2", "6901234567890")
+    till.keys(enter)
+    till.wait_file("tovrincomm.txt", gbk(COLA_ITEM))
+    till.shows("the item", lambda text: "可口可乐" in text)
+    display.screenshot(shot)
+    till.fill("Text1", "10")
+    finish_sale(till, "6.5")
+    till.wait_file("tovrincalculate.txt", sale_line("10", "3.5", "1", "6.5", one_item=False))
+
+
 def scenario_barcode_sale(display, install, data):
     with Till(display, program_folder(install)) as till:
         # The barcode "a-100" cannot be typed into the price box: a box names it.
@@ -214,26 +231,13 @@ def scenario_barcode_sale(display, install, data):
             raise AssertionError("the .xls and the .xlsx of the same goods give different tables")
 
         barcode_settlement(till)
-        till.fill("Text2", "6901234567890")
-        till.keys("Return")
-        item = ("商品:  可口可乐" + " " * 32 + T + "   折扣：   " + T + "0" + T + "商品总价格：  " + T + "3.5" + T +
-                "  商品 数量：  " + T + "1" + T + "  商品 条码：  " + T + "6901234567890" + T + CRLF + CRLF)
-        till.wait_file("tovrincomm.txt", gbk(item))
-        till.shows("the item", lambda text: "可口可乐" in text)
-        display.screenshot("barcode-item")
-        till.fill("Text1", "10")
-        finish_sale(till, "6.5")
-        till.wait_file("tovrincalculate.txt", sale_line("10", "3.5", "1", "6.5", one_item=False))
-        till.wait_file("tovrinback.txt", block("3.5", "1", "0", "3.5", "1", item))
+        sell_a_cola(till, display, "Return", "barcode-item")
+        till.wait_file("tovrinback.txt", block("3.5", "1", "0", "3.5", "1", COLA_ITEM))
 
         goods_report(till, None, "barcode-goods-report")
         till.wait_file("betweensum.txt",
                        gbk(T + CRLF + "商品:  可口可乐" + " " * 23 + T + "6901234567890 销售量：1" + T + " 原价总额：3.5" +
                            T + " 折扣总额：0" + T + " 应收金额：3.5" + CRLF))
-
-
-COLA_ITEM = ("商品:  可口可乐" + " " * 32 + T + "   折扣：   " + T + "0" + T + "商品总价格：  " + T + "3.5" + T +
-             "  商品 数量：  " + T + "1" + T + "  商品 条码：  " + T + "6901234567890" + T + CRLF + CRLF)
 
 
 def scenario_scanner_keypad_enter(display, install):
@@ -246,14 +250,7 @@ def scenario_scanner_keypad_enter(display, install):
                     T + T.join(["6901234567890", "可口可乐", "330ml", "罐", "3.5"]) + CRLF))
     with Till(display, folder) as till:
         barcode_settlement(till)
-        till.fill("Text2", "6901234567890")
-        till.keys("KP_Enter")
-        till.wait_file("tovrincomm.txt", gbk(COLA_ITEM))
-        till.shows("the item", lambda text: "可口可乐" in text)
-        display.screenshot("scanned-item")
-        till.fill("Text1", "10")
-        finish_sale(till, "6.5")
-        till.wait_file("tovrincalculate.txt", sale_line("10", "3.5", "1", "6.5", one_item=False))
+        sell_a_cola(till, display, "KP_Enter", "scanned-item")
 
         till.go("Text2")
         till.keys("Delete", "Left", "End")
