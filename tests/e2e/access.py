@@ -37,6 +37,9 @@ CONTROLS = [
     ("push button", "价格结算"),
 ]
 
+# What each box holds at start-up.
+BOX_TEXTS = {"实收金额": "0", "商品价格：": "0", "折扣比率百分之：": "100", "商品数量：": "1"}
+
 # The usage notes: blanks before, text, blanks after, line ends after.
 NOTES = [
     (38, "自带语音提示—Tovrin找零软件使用说明", 48, 2),
@@ -140,8 +143,11 @@ def check_controls(program):
     check(program.window.get_role_name() == "frame", "the window is a %s" % program.window.get_role_name())
     found = [(c.get_role_name(), c.get_name()) for c in program.children(program.window)]
     check(found == CONTROLS, "the window's controls are %r" % found)
+    boxes = [c for c in program.children(program.window) if c.get_role_name() == "text" and c.get_name() != "显示区"]
+    held = {box.get_name(): program.text(box) for box in boxes}
+    check(held == BOX_TEXTS, "the boxes hold %r" % held)
     # Each box is labelled by its label.
-    for box in (c for c in program.children(program.window) if c.get_role_name() == "text" and c.get_name() != "显示区"):
+    for box in boxes:
         labels = [r.get_target(0).get_name() for r in box.get_relation_set()
                   if r.get_relation_type() == Atspi.RelationType.LABELLED_BY]
         check(labels == [box.get_name()], "%r is labelled by %r" % (box.get_name(), labels))
