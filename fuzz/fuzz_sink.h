@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QDateTime>
-
 #include "platform/numbers.h"
 #include "platform/spreadsheet.h"
 #include "support/fakes.h"

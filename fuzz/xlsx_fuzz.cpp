@@ -14,12 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     limits.maxSharedChars = qsizetype(8) << 20;
     limits.maxSharedStrings = qsizetype(1) << 20;
     tovrin::fuzz::Sink sink;
-    tovrin::XlsxReader(limits).read(
-        [&bytes] {
-            auto buffer = std::make_unique<QBuffer>();
-            buffer->setData(bytes);
-            return buffer;
-        },
-        11, sink);
+    QBuffer buffer;
+    buffer.setData(bytes);
+    tovrin::XlsxReader(limits).read(buffer, 11, sink);
     return 0;
 }

@@ -215,10 +215,10 @@ public:
     void textDone() {}
 
 private:
-    static inline const QByteArray kOfficeUri = "urn:oasis:names:tc:opendocument:xmlns:office:1.0";
-    static inline const QByteArray kTableUri = "urn:oasis:names:tc:opendocument:xmlns:table:1.0";
-    static inline const QByteArray kTextUri = "urn:oasis:names:tc:opendocument:xmlns:text:1.0";
-    static inline const QByteArray kCalcExtUri =
+    static constexpr QByteArrayView kOfficeUri = "urn:oasis:names:tc:opendocument:xmlns:office:1.0";
+    static constexpr QByteArrayView kTableUri = "urn:oasis:names:tc:opendocument:xmlns:table:1.0";
+    static constexpr QByteArrayView kTextUri = "urn:oasis:names:tc:opendocument:xmlns:text:1.0";
+    static constexpr QByteArrayView kCalcExtUri =
         "urn:org:documentfoundation:names:experimental:calc:xmlns:calcext:1.0";
 
     enum class State { Body, Table, Row, Cell, Paragraph, Skip };

@@ -32,11 +32,10 @@ public:
     OdsReader() = default;
     explicit OdsReader(const Limits& limits) : limits_(limits) {}
 
-    // Whether the first bytes of a file (kHeadBytes of them) are those of an
+    // Whether the first bytes of a file (workbook_limits::kHeadBytes of them) are those of an
     // OpenDocument spreadsheet package: a zip whose first entry is the stored
     // "mimetype".
     static bool looksLikeOds(const QByteArray& head);
-    static constexpr int kHeadBytes = workbook_limits::kHeadBytes;
 
     // `device` is the whole .ods file, open or not.
     SpreadsheetReader::Result read(QIODevice& device, int columns, SheetRows& rows) const;

@@ -1,8 +1,5 @@
 #include "workbook/workbook_reader.h"
 
-#include <unistd.h>
-
-#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 
@@ -30,22 +27,8 @@ SpreadsheetReader::Result WorkbookReader::read(const QString& path, int columns,
     if (OdsReader::looksLikeOds(head) || (zip && info.suffix().compare(u"ods", Qt::CaseInsensitive) == 0)) {
         return ods_.read(file, columns, rows);
     }
-    if (zip) {
-        // The package is read from the file checked above, from its start.
-        return xlsx_.read(
-            [&file]() -> std::unique_ptr<QIODevice> {
-                auto device = std::make_unique<QFile>();
-                const int fd = ::dup(file.handle());
-                if (fd >= 0 && ::lseek(fd, 0, SEEK_SET) == 0 &&
-                    device->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
-                    return device;
-                if (fd >= 0) ::close(fd);
-                return std::make_unique<QBuffer>();
-            },
-            columns, rows);
-    }
+    if (zip) return xlsx_.read(file, columns, rows);
     if (head.startsWith(QByteArray::fromHex("D0CF11E0A1B11AE1"))) {
-        if (file.size() > kMaxXlsBytes) return workbook_reasons::fileTooLarge(kMaxXlsBytes);
         // Read, not mapped, a window at a time: a file that shrinks while it
         // is read must not bring the program down.
         return xls_.read(file, columns, rows);

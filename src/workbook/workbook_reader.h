@@ -14,9 +14,6 @@ namespace tovrin {
 // is read as comma-separated values.
 class WorkbookReader : public SpreadsheetReader {
 public:
-    // Larger .xls files are refused.
-    static constexpr qint64 kMaxXlsBytes = workbook_limits::kMaxXlsBytes;
-
     WorkbookReader() = default;
     WorkbookReader(const XlsReader::Limits& xls, const XlsxReader::Limits& xlsx) : xls_(xls), xlsx_(xlsx) {}
 

@@ -494,6 +494,7 @@ Result Workbook::read(SheetRows& rows) {
 SpreadsheetReader::Result XlsReader::read(QIODevice& file, int columns, SheetRows& rows) const {
     static const QByteArray kSignature = QByteArray::fromHex("D0CF11E0A1B11AE1");
     if (file.size() < 512 || !file.seek(0) || file.peek(8) != kSignature) return notAWorkbook();
+    if (file.size() > limits_.maxFileBytes) return workbook_reasons::fileTooLarge(limits_.maxFileBytes);
     CompoundFile compound(file);
     if (auto e = compound.open()) return damaged(*e);
     const DirectoryEntry* entry = compound.find(u"Workbook");

@@ -21,6 +21,7 @@ public:
         qsizetype maxCellChars = workbook_limits::kMaxCellChars;
         int maxSheets = workbook_limits::kMaxSheets;
         qsizetype maxUnorderedChars = workbook_limits::kMaxUnorderedChars;
+        qint64 maxFileBytes = workbook_limits::kMaxXlsBytes;  // larger files are refused
     };
 
     XlsReader() = default;

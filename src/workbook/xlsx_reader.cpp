@@ -6,7 +6,7 @@
 #include <QDateTime>
 #include <QHash>
 #include <cstring>
-#include <memory>
+#include <string_view>
 #include <vector>
 
 #include "workbook/cell_formats.h"
@@ -127,6 +127,14 @@ QString columnName(int column) {
 // many times.
 constexpr qsizetype kEscapeWidth = 7;
 
+// Whether a cell's text read so far, `utf8`, may still be one of `maxChars`
+// characters once its escapes are written out.
+bool mayFitCell(std::string_view utf8, qsizetype maxChars) {
+    // A UTF-8 text has at least as many bytes as UTF-16 code units.
+    const qsizetype limit = maxChars * kEscapeWidth;
+    return qsizetype(utf8.size()) <= limit || xml_text::utf16Size(utf8) <= limit;
+}
+
 // Serial day number (day 0 = 1899-12-30) of an ISO 8601 date or date-time.
 std::optional<double> isoSerial(const QString& text) {
     QDateTime when = QDateTime::fromString(text, Qt::ISODateWithMs);
@@ -216,11 +224,7 @@ public:
     }
     // Whether the text so far may still be a cell's of `maxChars`
     // characters, its escapes written out.
-    bool fits(qsizetype maxChars) const {
-        // A UTF-8 text has at least as many bytes as UTF-16 code units.
-        const qsizetype limit = maxChars * kEscapeWidth;
-        return qsizetype(bytes_.size()) <= limit || xml_text::utf16Size(bytes_) <= limit;
-    }
+    bool fits(qsizetype maxChars) const { return mayFitCell(bytes_, maxChars); }
 
     // The text with its escapes decoded, once Done: nothing when it is longer
     // than `maxChars`.
@@ -292,13 +296,9 @@ struct StartTags {
 // The open archive.
 class Archive {
 public:
-    Archive(std::unique_ptr<QIODevice> device, const QHash<QString, QString>& entries,
-            const XlsxReader::Limits& limits, qint64& unpacked)
-        : device_(std::move(device)),
-          zip_(device_.get()),
-          entries_(entries),
-          limits_(limits),
-          unpacked_(unpacked) {}
+    Archive(QIODevice& device, const QHash<QString, QString>& entries, const XlsxReader::Limits& limits,
+            qint64& unpacked)
+        : device_(device), zip_(&device), entries_(entries), limits_(limits), unpacked_(unpacked) {}
 
     bool open() { return zip_.open(QuaZip::mdUnzip); }
     QuaZip& zip() { return zip_; }
@@ -311,7 +311,7 @@ public:
     Result readPart(const QString& part, qint64 maxBytes, bool optional, Body&& body);
 
 private:
-    std::unique_ptr<QIODevice> device_;
+    QIODevice& device_;
     QuaZip zip_;
     const QHash<QString, QString>& entries_;
     const XlsxReader::Limits& limits_;
@@ -331,7 +331,7 @@ Result Archive::readPart(const QString& part, qint64 maxBytes, bool optional, Bo
         return Result::failed(QStringLiteral("无法解压 %1（文件可能已加密或损坏）").arg(part));
     }
     XmlPart xml(file, part, limits_.xml, unpacked_, maxBytes);
-    xml.watchRatio(*device_, limits_.maxUnpackRatio, limits_.unpackRatioFloor);
+    xml.watchRatio(device_, limits_.maxUnpackRatio, limits_.unpackRatioFloor);
     return body(xml);
 }
 
@@ -429,12 +429,7 @@ public:
     }
 
     void textDone() {
-        // A UTF-8 text has at least as many bytes as UTF-16 code units.
-        const qsizetype limit = limits_.maxCellChars * kEscapeWidth;
-        if (state_ == State::Value && qsizetype(value_.size()) > limit &&
-            xml_text::utf16Size(value_) > limit) {
-            tooLong();
-        }
+        if (state_ == State::Value && !mayFitCell(value_, limits_.maxCellChars)) tooLong();
         if (state_ == State::Inline && !rich_.fits(limits_.maxCellChars)) tooLong();
     }
 
@@ -628,10 +623,10 @@ private:
 
 class Package {
 public:
-    Package(const XlsxReader::Opener& open, const XlsxReader::Limits& limits, int columns)
-        : open_(open),
-          limits_(limits),
+    Package(QIODevice& device, const XlsxReader::Limits& limits, int columns)
+        : limits_(limits),
           columns_(columns),
+          main_(device, entries_, limits, unpacked_),
           shared_(limits.maxSharedChars, limits.maxSharedStrings) {}
 
     Result read(SheetRows& rows);
@@ -640,16 +635,15 @@ private:
     Result readRelationships(const QString& part, QHash<QString, Relationship>& out);
     Result readWorkbook(const QString& part, std::vector<SheetEntry>& sheets, QString& sharedPart);
     Result readStyles(const QString& part);
-    Result readSharedStrings(Archive& archive, const QString& part);
+    Result readSharedStrings(const QString& part);
     Result readSheet(const SheetEntry& sheet, SheetRows& rows);
     Result resolve(ParsedRow& row);
 
-    const XlsxReader::Opener& open_;
     const XlsxReader::Limits& limits_;
     int columns_;
-    std::unique_ptr<Archive> main_;
     QHash<QString, QString> entries_;  // lower-case part name → name in the archive
     qint64 unpacked_ = 0;
+    Archive main_;
     bool date1904_ = false;
     std::vector<bool> dateStyles_;
 
@@ -681,7 +675,7 @@ Result Package::readRelationships(const QString& part, QHash<QString, Relationsh
         const QString& base;
         QHash<QString, Relationship>& out;
     };
-    return main_->readPart(part, limits_.maxOtherPartBytes, true, [&](XmlPart& xml) {
+    return main_.readPart(part, limits_.maxOtherPartBytes, true, [&](XmlPart& xml) {
         Handler handler{{}, base, out};
         return xml.read(handler);
     });
@@ -716,7 +710,7 @@ Result Package::readWorkbook(const QString& part, std::vector<SheetEntry>& sheet
         XmlNamespaces names{};
     };
     std::vector<std::pair<QString, QString>> listed;
-    r = main_->readPart(part, limits_.maxOtherPartBytes, false, [&](XmlPart& xml) {
+    r = main_.readPart(part, limits_.maxOtherPartBytes, false, [&](XmlPart& xml) {
         Handler handler{{}, xml, date1904_, listed, XmlNamespaces{}};
         return xml.read(handler);
     });
@@ -764,7 +758,7 @@ Result Package::readStyles(const QString& part) {
     };
     std::vector<int> formats;
     QHash<int, QString> custom;
-    Result r = main_->readPart(part, limits_.maxOtherPartBytes, true, [&](XmlPart& xml) {
+    Result r = main_.readPart(part, limits_.maxOtherPartBytes, true, [&](XmlPart& xml) {
         Handler handler{xml, limits_.maxStyles, {}, {}, false};
         const Result result = xml.read(handler);
         formats = std::move(handler.formats);
@@ -779,7 +773,7 @@ Result Package::readStyles(const QString& part) {
     return r;
 }
 
-Result Package::readSharedStrings(Archive& archive, const QString& part) {
+Result Package::readSharedStrings(const QString& part) {
     struct Handler {
         void start(const char* name, const char**) {
             const char* local = XmlPart::localName(name);
@@ -817,7 +811,7 @@ Result Package::readSharedStrings(Archive& archive, const QString& part) {
         RichText text_;
         bool inString = false;
     };
-    return archive.readPart(part, limits_.maxSharedBytes, true, [&](XmlPart& xml) {
+    return main_.readPart(part, limits_.maxSharedBytes, true, [&](XmlPart& xml) {
         Handler handler{xml, limits_, shared_, {}, false};
         return xml.read(handler);
     });
@@ -866,7 +860,7 @@ Result Package::readSheet(const SheetEntry& sheet, SheetRows& rows) {
         return true;
     };
     bool finished = true;
-    Result parsed = main_->readPart(sheet.part, limits_.maxSheetBytes, false, [&](XmlPart& xml) {
+    Result parsed = main_.readPart(sheet.part, limits_.maxSheetBytes, false, [&](XmlPart& xml) {
         SheetParser parser(xml, limits_, columns_, dateStyles_, date1904_, deliver);
         const Result result = xml.read(parser);
         if (result.isDone()) finished = parser.finish();
@@ -881,10 +875,8 @@ Result Package::readSheet(const SheetEntry& sheet, SheetRows& rows) {
 }
 
 Result Package::read(SheetRows& rows) {
-    main_ = std::make_unique<Archive>(open_(), entries_, limits_, unpacked_);
-    if (!main_->open())
-        return Result::failed(QStringLiteral("文件不是有效的 .xlsx 工作簿（无法打开压缩包）"));
-    QuaZip& zip = main_->zip();
+    if (!main_.open()) return Result::failed(QStringLiteral("文件不是有效的 .xlsx 工作簿（无法打开压缩包）"));
+    QuaZip& zip = main_.zip();
     if (zip.getEntriesCount() > limits_.maxEntries) {
         return Result::failed(QStringLiteral("压缩包里的文件太多，不像是工作簿"));
     }
@@ -908,7 +900,7 @@ Result Package::read(SheetRows& rows) {
     if (!r.isDone()) return r;
     if (sheets.empty()) return workbook_reasons::noSheets();
 
-    if (!sharedPart.isEmpty()) sharedResult_ = readSharedStrings(*main_, sharedPart);
+    if (!sharedPart.isEmpty()) sharedResult_ = readSharedStrings(sharedPart);
     for (const SheetEntry& sheet : sheets) {
         r = readSheet(sheet, rows);
         if (!r.isDone()) return r;
@@ -918,8 +910,8 @@ Result Package::read(SheetRows& rows) {
 
 }  // namespace
 
-SpreadsheetReader::Result XlsxReader::read(const Opener& open, int columns, SheetRows& rows) const {
-    Package package(open, limits_, columns);
+SpreadsheetReader::Result XlsxReader::read(QIODevice& device, int columns, SheetRows& rows) const {
+    Package package(device, limits_, columns);
     return package.read(rows);
 }
 

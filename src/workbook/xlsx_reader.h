@@ -1,8 +1,6 @@
 #pragma once
 
 #include <QIODevice>
-#include <functional>
-#include <memory>
 
 #include "platform/spreadsheet.h"
 #include "workbook/xml_part.h"
@@ -28,11 +26,8 @@ public:
     XlsxReader() = default;
     explicit XlsxReader(const Limits& limits) : limits_(limits) {}
 
-    // Gives a device on the whole .xlsx file (open or not); it is called once
-    // for each read.
-    using Opener = std::function<std::unique_ptr<QIODevice>()>;
-
-    SpreadsheetReader::Result read(const Opener& open, int columns, SheetRows& rows) const;
+    // Reads the .xlsx file on `device`, open or not, from its start.
+    SpreadsheetReader::Result read(QIODevice& device, int columns, SheetRows& rows) const;
 
 private:
     Limits limits_;

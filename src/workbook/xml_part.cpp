@@ -6,7 +6,7 @@
 #include <expat.h>
 #include <quazip/quazipfile.h>
 
-#include <cstring>
+#include <algorithm>
 
 #include "workbook/workbook_reasons.h"
 

@@ -106,7 +106,7 @@ TEST(OdsReader, ToldByItsMimetypeEntry) {
                                     std::pair{"goods.xls", false}, std::pair{"goods_utf8.csv", false}}) {
         QFile file(data(QString::fromUtf8(name)));
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        EXPECT_EQ(OdsReader::looksLikeOds(file.read(OdsReader::kHeadBytes)), ods) << name;
+        EXPECT_EQ(OdsReader::looksLikeOds(file.read(workbook_limits::kHeadBytes)), ods) << name;
     }
 }
 
