@@ -1,8 +1,5 @@
 #include "workbook/ods_reader.h"
 
-#include <quazip/quazip.h>
-#include <quazip/quazipfile.h>
-
 #include <QDateTime>
 #include <algorithm>
 #include <cstring>
@@ -13,6 +10,7 @@
 #include "workbook/xml_namespaces.h"
 #include "workbook/xml_part.h"
 #include "workbook/xml_text.h"
+#include "workbook/zip_package.h"
 
 namespace tovrin {
 
@@ -502,8 +500,7 @@ private:
 // The open package.
 class Package {
 public:
-    Package(QIODevice& device, const OdsReader::Limits& limits)
-        : device_(device), zip_(&device), limits_(limits) {}
+    Package(QIODevice& device, const OdsReader::Limits& limits) : package_(device, limits), limits_(limits) {}
 
     Result read(int columns, SheetRows& rows) {
         Result r = open();
@@ -515,19 +512,12 @@ public:
 
 private:
     Result open() {
-        if (!zip_.open(QuaZip::mdUnzip)) {
-            return Result::failed(QStringLiteral("文件不是有效的 .ods 表格（无法打开压缩包）"));
-        }
-        if (zip_.getEntriesCount() > limits_.maxEntries) {
-            return Result::failed(QStringLiteral("压缩包里的文件太多，不像是表格"));
-        }
-        names_ = zip_.getFileNameList();
-        if (zip_.getZipError() != UNZ_OK) return workbook_reasons::badDirectory();
-        return Result::done();
+        return package_.open({QStringLiteral("文件不是有效的 .ods 表格（无法打开压缩包）"),
+                              QStringLiteral("压缩包里的文件太多，不像是表格")});
     }
 
     Result readManifest() {
-        if (!names_.contains(kManifestPart)) return Result::done();
+        if (!package_.names().contains(kManifestPart)) return Result::done();
         return readPart(kManifestPart, [](XmlPart& xml) {
             Manifest manifest(xml);
             return xml.read(manifest);
@@ -535,7 +525,7 @@ private:
     }
 
     Result readContent(int columns, SheetRows& rows) {
-        if (!names_.contains(kContentPart)) {
+        if (!package_.names().contains(kContentPart)) {
             return Result::failed(QStringLiteral("文件不是 .ods 表格（压缩包里没有 content.xml）"));
         }
         return readPart(kContentPart, [&](XmlPart& xml) {
@@ -549,19 +539,14 @@ private:
     // the packed bytes read for it.
     template <typename Body>
     Result readPart(const QString& part, Body&& body) {
-        if (!zip_.setCurrentFile(part, QuaZip::csSensitive)) return workbook_reasons::missingPart(part);
-        QuaZipFile file(&zip_);
-        if (!file.open(QIODevice::ReadOnly)) return damaged(QStringLiteral("无法解压 ") + part);
-        XmlPart xml(file, part, limits_.xml, unpacked_);
-        xml.watchRatio(device_, limits_.maxUnpackRatio, limits_.unpackRatioFloor);
-        return body(xml);
+        return package_.readPart(
+            part, part, -1,
+            {workbook_reasons::missingPart(part), damaged(QStringLiteral("无法解压 ") + part)},
+            std::forward<Body>(body));
     }
 
-    QIODevice& device_;
-    QuaZip zip_;
+    ZipPackage package_;
     const OdsReader::Limits& limits_;
-    QStringList names_;    // the entries of the package
-    qint64 unpacked_ = 0;  // the bytes unpacked from all its parts so far
 };
 
 }  // namespace

@@ -1,8 +1,5 @@
 #include "workbook/xlsx_reader.h"
 
-#include <quazip/quazip.h>
-#include <quazip/quazipfile.h>
-
 #include <QDateTime>
 #include <QHash>
 #include <cstring>
@@ -15,6 +12,7 @@
 #include "workbook/xml_namespaces.h"
 #include "workbook/xml_part.h"
 #include "workbook/xml_text.h"
+#include "workbook/zip_package.h"
 
 namespace tovrin {
 
@@ -293,47 +291,42 @@ struct StartTags {
     void textDone() {}
 };
 
-// The open archive.
+// The archive, its parts found by their names in any case.
 class Archive {
 public:
-    Archive(QIODevice& device, const QHash<QString, QString>& entries, const XlsxReader::Limits& limits,
-            qint64& unpacked)
-        : device_(device), zip_(&device), entries_(entries), limits_(limits), unpacked_(unpacked) {}
+    Archive(QIODevice& device, const XlsxReader::Limits& limits) : package_(device, limits) {}
 
-    bool open() { return zip_.open(QuaZip::mdUnzip); }
-    QuaZip& zip() { return zip_; }
+    Result open() {
+        const Result r = package_.open({QStringLiteral("文件不是有效的 .xlsx 工作簿（无法打开压缩包）"),
+                                        QStringLiteral("压缩包里的文件太多，不像是工作簿")});
+        if (!r.isDone()) return r;
+        for (const QString& name : package_.names()) entries_.insert(normalizePart(name).toLower(), name);
+        return r;
+    }
+    bool has(const QString& part) const { return entries_.contains(part.toLower()); }
 
     // Reads one part with `body`, which reads the XmlPart it is given; a
     // missing part is no error when `optional`. A part that unpacks to more
     // than `maxBytes`, or to far more than the packed bytes read for it, is
     // refused as soon as it does.
     template <typename Body>
-    Result readPart(const QString& part, qint64 maxBytes, bool optional, Body&& body);
+    Result readPart(const QString& part, qint64 maxBytes, bool optional, Body&& body) {
+        const auto entry = entries_.constFind(part.toLower());
+        if (entry == entries_.constEnd()) {
+            if (optional) return Result::done();
+            return workbook_reasons::missingPart(part);
+        }
+        return package_.readPart(
+            *entry, part, maxBytes,
+            {damaged(QStringLiteral("无法找到 ") + part),
+             Result::failed(QStringLiteral("无法解压 %1（文件可能已加密或损坏）").arg(part))},
+            std::forward<Body>(body));
+    }
 
 private:
-    QIODevice& device_;
-    QuaZip zip_;
-    const QHash<QString, QString>& entries_;
-    const XlsxReader::Limits& limits_;
-    qint64& unpacked_;
+    ZipPackage package_;
+    QHash<QString, QString> entries_;  // lower-case part name → name in the archive
 };
-
-template <typename Body>
-Result Archive::readPart(const QString& part, qint64 maxBytes, bool optional, Body&& body) {
-    const auto entry = entries_.constFind(part.toLower());
-    if (entry == entries_.constEnd()) {
-        if (optional) return Result::done();
-        return workbook_reasons::missingPart(part);
-    }
-    if (!zip_.setCurrentFile(*entry, QuaZip::csSensitive)) return damaged(QStringLiteral("无法找到 ") + part);
-    QuaZipFile file(&zip_);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return Result::failed(QStringLiteral("无法解压 %1（文件可能已加密或损坏）").arg(part));
-    }
-    XmlPart xml(file, part, limits_.xml, unpacked_, maxBytes);
-    xml.watchRatio(device_, limits_.maxUnpackRatio, limits_.unpackRatioFloor);
-    return body(xml);
-}
 
 // Walks a sheet's XML and hands its rows on a batch at a time; the elements
 // are told by their names without prefix, the attributes by their names as
@@ -626,7 +619,7 @@ public:
     Package(QIODevice& device, const XlsxReader::Limits& limits, int columns)
         : limits_(limits),
           columns_(columns),
-          main_(device, entries_, limits, unpacked_),
+          main_(device, limits),
           shared_(limits.maxSharedChars, limits.maxSharedStrings) {}
 
     Result read(SheetRows& rows);
@@ -641,8 +634,6 @@ private:
 
     const XlsxReader::Limits& limits_;
     int columns_;
-    QHash<QString, QString> entries_;  // lower-case part name → name in the archive
-    qint64 unpacked_ = 0;
     Archive main_;
     bool date1904_ = false;
     std::vector<bool> dateStyles_;
@@ -875,22 +866,17 @@ Result Package::readSheet(const SheetEntry& sheet, SheetRows& rows) {
 }
 
 Result Package::read(SheetRows& rows) {
-    if (!main_.open()) return Result::failed(QStringLiteral("文件不是有效的 .xlsx 工作簿（无法打开压缩包）"));
-    QuaZip& zip = main_.zip();
-    if (zip.getEntriesCount() > limits_.maxEntries) {
-        return Result::failed(QStringLiteral("压缩包里的文件太多，不像是工作簿"));
-    }
-    for (const QString& name : zip.getFileNameList()) entries_.insert(normalizePart(name).toLower(), name);
-    if (zip.getZipError() != UNZ_OK) return workbook_reasons::badDirectory();
+    Result r = main_.open();
+    if (!r.isDone()) return r;
 
     QHash<QString, Relationship> packageRels;
-    Result r = readRelationships(QStringLiteral("_rels/.rels"), packageRels);
+    r = readRelationships(QStringLiteral("_rels/.rels"), packageRels);
     if (!r.isDone()) return r;
     QString workbook = QStringLiteral("xl/workbook.xml");
     for (const Relationship& rel : std::as_const(packageRels)) {
         if (hasType(rel.type, u"officeDocument")) workbook = rel.target;
     }
-    if (!entries_.contains(workbook.toLower())) {
+    if (!main_.has(workbook)) {
         return Result::failed(QStringLiteral("文件不是 Excel 工作簿（压缩包里没有 %1）").arg(workbook));
     }
 
