@@ -6,6 +6,7 @@
 
 #include "barcode/lookup.h"
 #include "platform/folder.h"
+#include "records/files.h"
 #include "records/lines.h"
 
 namespace tovrin {
@@ -13,7 +14,6 @@ namespace tovrin {
 namespace {
 
 constexpr char kCR = '\r';
-const QString kLineEnd = QStringLiteral("\r\n");
 
 // The lookup's messages, not shown: the check reads why a scan was refused
 // from the lookup itself.
@@ -341,16 +341,15 @@ std::optional<QString> TableCheck::summary() const {
     };
     QString text =
         QStringLiteral("  条码价格表中有 %1 行，扫码结算时会出错。请在表格中改正后重新导入：").arg(total) +
-        kLineEnd;
+        CRLF;
     for (int k = 0; k < kKinds; ++k) {
         const qint64 count = counts_[size_t(k)];
         if (count == 0) continue;
-        text += kLineEnd + QStringLiteral("  ") + kTitles[size_t(k)] + QStringLiteral("：%1 行").arg(count) +
-                kLineEnd;
-        for (const Finding& f : named_[size_t(k)]) text += rowText(f) + kLineEnd;
+        text +=
+            CRLF + QStringLiteral("  ") + kTitles[size_t(k)] + QStringLiteral("：%1 行").arg(count) + CRLF;
+        for (const Finding& f : named_[size_t(k)]) text += rowText(f) + CRLF;
         if (count > qint64(named_[size_t(k)].size())) {
-            text +=
-                QStringLiteral("      ……另有 %1 行").arg(count - qint64(named_[size_t(k)].size())) + kLineEnd;
+            text += QStringLiteral("      ……另有 %1 行").arg(count - qint64(named_[size_t(k)].size())) + CRLF;
         }
     }
     return text;
