@@ -5,6 +5,7 @@
 #include "checkout/sale_journal.h"
 #include "platform/folder.h"
 #include "records/columns.h"
+#include "records/files.h"
 #include "records/journal.h"
 #include "records/lines.h"
 #include "records/money.h"

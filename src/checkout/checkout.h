@@ -10,7 +10,6 @@
 #include "platform/numbers.h"
 #include "platform/prompts.h"
 #include "platform/textfiles.h"
-#include "records/files.h"
 #include "voice/voice.h"
 
 namespace tovrin {
