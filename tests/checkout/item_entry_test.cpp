@@ -158,12 +158,6 @@ TEST(ItemEntry, FirstKeyAfterASaleStartsANewOne) {
 
 // A checkout whose file writes are counted (and can be made to fail).
 struct CountedTill {
-    CountedTill()
-        : watched(files),
-          voice(sound, timer2, timer3, numbers, files.folder()),
-          lookup(watched, prompts, files.folder()),
-          checkout({form, display, prompts, watched, clock, numbers, voice, lookup, files.folder()}) {}
-
     void type(const QString& keys) {
         for (QChar c : keys) {
             checkout.Text2_KeyPress(c.unicode());
@@ -175,17 +169,12 @@ struct CountedTill {
     }
 
     test::TempFiles files;
-    test::FaultyFiles watched;
-    test::FakeForm form;
-    TextModel display;
-    test::FakePrompts prompts;
-    test::FakeClock clock;
-    NumberFormat numbers;
-    test::RecordingSound sound;
-    test::FakeTimer timer2, timer3;
-    Voice voice;
-    BarcodeLookup lookup;
-    Checkout checkout;
+    test::FaultyFiles watched{files};
+    test::CheckoutOn till{watched, files.folder()};
+    test::FakeForm& form = till.form;
+    TextModel& display = till.display;
+    test::FakePrompts& prompts = till.prompts;
+    Checkout& checkout = till.checkout;
 };
 
 // Every key of a new sale clears the display and the totals, but the item
