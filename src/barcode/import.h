@@ -43,13 +43,11 @@ public:
 
     // `qqrs`: lets the cashier choose a workbook and replaces the table with
     // its rows. True once the table has been replaced, and then the new
-    // table's rows have been looked up (see troubles()); false when the dialog
+    // table's rows have been looked up (what they found is the box
+    // Command2_Click shows after the success message); false when the dialog
     // was cancelled (nothing is shown) or the import failed or was cancelled
     // (a message says why, and the old table is untouched).
     bool qqrs();
-    // What the last import's check found, for the owner; nullopt when every
-    // row can be sold or the check could not finish.
-    const std::optional<QString>& troubles() const { return troubles_; }
 
     // The file types of the dialog, the first one preselected.
     static std::vector<FileFilter> fileFilters();
@@ -68,7 +66,7 @@ private:
     QString folder_;
     InPlaceRunner inPlace_;
     ProgressRunner& runner_;
-    std::optional<QString> troubles_;
+    std::optional<QString> troubles_;  // the last import's unsellable rows, for the owner
 };
 
 }  // namespace tovrin

@@ -11,6 +11,11 @@ namespace tovrin {
 
 namespace {
 
+// What a refused scan is told.
+const QString kDuplicate = QStringLiteral("此商品条形码重复或表达错误！");
+const QString kNotFound = QStringLiteral("没有此商品条形码！");
+const QString kNoPrice = QStringLiteral("没有该商品条码对应的价格！");
+
 // GBK: a lead byte followed by a trail byte is one character; every other
 // byte is one character by itself (a lead byte before a byte that cannot
 // follow it stands alone), as the decoder has it. The search tells from these
@@ -197,6 +202,7 @@ QString BarcodeLookup::kuaisu(const QString& barcode) {
 
 std::optional<BarcodeItem> BarcodeLookup::item(const QString& barcode) {
     for (QString& slot : lookupFields) slot.clear();
+    lastRefusal_ = Refusal::None;
     const QString key = BarcodeLookup::key(barcode);
     const QString path = folderFile(folder_, kTableFile);
     const std::optional<QString> line = searchesBytes(key) ? findInBytes(path, key) : findInText(path, key);
@@ -206,8 +212,10 @@ std::optional<BarcodeItem> BarcodeLookup::item(const QString& barcode) {
 
 std::optional<QString> BarcodeLookup::refuse(int count) {
     if (count >= 2) {
+        lastRefusal_ = Refusal::Duplicate;
         prompts_.ok(kDuplicate, kBoxTitle);
     } else {
+        lastRefusal_ = Refusal::NotFound;
         prompts_.ok(kNotFound, kBoxTitle);
     }
     return std::nullopt;
@@ -219,26 +227,29 @@ std::optional<BarcodeItem> BarcodeLookup::accept(const QString& line, const QStr
     if (lookupFields[2] == key && !lookupFields[6].isEmpty()) {
         return BarcodeItem{lookupFields[2], lookupFields[3], lookupFields[6]};
     }
+    lastRefusal_ = Refusal::NoPrice;
     prompts_.ok(kNoPrice);
     return std::nullopt;
 }
 
 bool BarcodeLookup::usable(TextFiles::State state, const QString& path, const QString& reason) {
+    if (state == TextFiles::State::HasContent) return true;
+    lastRefusal_ = Refusal::Unusable;
     switch (state) {
         case TextFiles::State::Missing:
             prompts_.ok(QStringLiteral("没有找到条码价格表 ") + kTableFile +
                         QStringLiteral("，请先单击“更新条码价格”导入。"));
-            return false;
+            break;
         case TextFiles::State::Unreadable:
             prompts_.ok(readFailure(path, reason));
-            return false;
+            break;
         case TextFiles::State::Empty:
             prompts_.ok(QStringLiteral("条码文件 open error"));
-            return false;
+            break;
         case TextFiles::State::HasContent:
             break;
     }
-    return true;
+    return false;
 }
 
 std::optional<QString> BarcodeLookup::findInBytes(const QString& path, const QString& key) {

@@ -24,10 +24,14 @@ struct BarcodeItem {
 class BarcodeLookup {
 public:
     static inline const QString kTableFile = QStringLiteral("collector.txt");
-    // What a refused scan is told.
-    static inline const QString kDuplicate = QStringLiteral("此商品条形码重复或表达错误！");
-    static inline const QString kNotFound = QStringLiteral("没有此商品条形码！");
-    static inline const QString kNoPrice = QStringLiteral("没有该商品条码对应的价格！");
+    // Why the last lookup gave no goods.
+    enum class Refusal {
+        None,       // it found them
+        NotFound,   // the barcode is not in the table
+        Duplicate,  // it occurs more than once
+        NoPrice,    // its line has no price, or the barcode is not its line's
+        Unusable,   // the table is missing, empty or unreadable
+    };
 
     // The search key of a scanned barcode: upper case, without blanks, CR
     // and LF.
@@ -42,6 +46,7 @@ public:
     // The same lookup, with the same messages: the goods of the line found,
     // or nullopt where kuaisu gives the empty text.
     std::optional<BarcodeItem> item(const QString& barcode);
+    Refusal lastRefusal() const { return lastRefusal_; }
 
     // `lookupFields`, row 1 of the lookup table: slot k holds field k (upper case) of the
     // line the last lookup found; all empty after a lookup that found none.
@@ -59,6 +64,7 @@ private:
     const TextFiles& files_;
     Prompts& prompts_;
     QString folder_;
+    Refusal lastRefusal_ = Refusal::None;
 };
 
 }  // namespace tovrin

@@ -6,6 +6,7 @@
 
 #include "barcode/lookup.h"
 #include "platform/folder.h"
+#include "records/files.h"
 #include "records/lines.h"
 
 namespace tovrin {
@@ -13,14 +14,13 @@ namespace tovrin {
 namespace {
 
 constexpr char kCR = '\r';
-const QString kLineEnd = QStringLiteral("\r\n");
 
-// What the lookup says to a scan, kept instead of shown.
-class Heard : public Prompts {
+// The lookup's messages, not shown: the check reads why a scan was refused
+// from the lookup itself.
+class Unheard : public Prompts {
 public:
-    void ok(const QString& text, const QString&) override { last = text; }
+    void ok(const QString&, const QString&) override {}
     bool yesNo(const QString&, const QString&) override { return false; }
-    QString last;
 };
 
 // A table held in memory as the lookup's only file.
@@ -271,38 +271,42 @@ bool TableCheck::run(const TextFiles& files, const QString& folder, Progress& pr
     enum class Verdict : quint8 { Sold, Duplicate, NoPrice, NegativePrice, NotFound };
     std::vector<Verdict> verdicts(keys_.size(), Verdict::Sold);
     QHash<int, QString> prices;  // of the keys whose price is no good
-    Heard heard;
+    Unheard unheard;
     HeldTable held;
-    BarcodeLookup whole(files, heard, folder);
-    BarcodeLookup reduced(held, heard, folder);
+    BarcodeLookup whole(files, unheard, folder);
+    BarcodeLookup reduced(held, unheard, folder);
     const QByteArray first = found.bytes(*table, 0);
     for (size_t id = 0; id < keys_.size(); ++id) {
         if (id % 1024 == 0 && !progress.advance(qint64(id))) return false;
         const QString& barcode = barcodeOf(size_t(firstRows_[id]));
-        heard.last.clear();
-        std::optional<BarcodeItem> item;
+        BarcodeLookup* lookup = &whole;
         if (const std::optional<std::vector<int>> pieces = found.pieces(int(id))) {
             QByteArray bytes = first;
             for (size_t i = 1; i < pieces->size(); ++i) bytes += found.bytes(*table, (*pieces)[i]);
             held.hold(std::move(bytes));
-            item = reduced.item(barcode);
-        } else {
-            item = whole.item(barcode);
+            lookup = &reduced;
         }
+        const std::optional<BarcodeItem> item = lookup->item(barcode);
         Verdict& verdict = verdicts[id];
-        if (item) {
-            const std::optional<double> price = numbers_.parse(item->price);
-            if (!price) verdict = Verdict::NoPrice;
-            if (price && *price < 0) verdict = Verdict::NegativePrice;
-            if (verdict != Verdict::Sold) prices.insert(int(id), item->price);
-        } else if (heard.last == BarcodeLookup::kDuplicate) {
-            verdict = Verdict::Duplicate;
-        } else if (heard.last == BarcodeLookup::kNoPrice) {
-            verdict = Verdict::NoPrice;
-        } else if (heard.last == BarcodeLookup::kNotFound) {
-            verdict = Verdict::NotFound;
-        } else {
-            return false;  // the table itself could not be read
+        switch (lookup->lastRefusal()) {
+            case BarcodeLookup::Refusal::None: {
+                const std::optional<double> price = numbers_.parse(item->price);
+                if (!price) verdict = Verdict::NoPrice;
+                if (price && *price < 0) verdict = Verdict::NegativePrice;
+                if (verdict != Verdict::Sold) prices.insert(int(id), item->price);
+                break;
+            }
+            case BarcodeLookup::Refusal::Duplicate:
+                verdict = Verdict::Duplicate;
+                break;
+            case BarcodeLookup::Refusal::NoPrice:
+                verdict = Verdict::NoPrice;
+                break;
+            case BarcodeLookup::Refusal::NotFound:
+                verdict = Verdict::NotFound;
+                break;
+            case BarcodeLookup::Refusal::Unusable:
+                return false;  // the table itself could not be read
         }
     }
 
@@ -337,16 +341,15 @@ std::optional<QString> TableCheck::summary() const {
     };
     QString text =
         QStringLiteral("  条码价格表中有 %1 行，扫码结算时会出错。请在表格中改正后重新导入：").arg(total) +
-        kLineEnd;
+        CRLF;
     for (int k = 0; k < kKinds; ++k) {
         const qint64 count = counts_[size_t(k)];
         if (count == 0) continue;
-        text += kLineEnd + QStringLiteral("  ") + kTitles[size_t(k)] + QStringLiteral("：%1 行").arg(count) +
-                kLineEnd;
-        for (const Finding& f : named_[size_t(k)]) text += rowText(f) + kLineEnd;
+        text +=
+            CRLF + QStringLiteral("  ") + kTitles[size_t(k)] + QStringLiteral("：%1 行").arg(count) + CRLF;
+        for (const Finding& f : named_[size_t(k)]) text += rowText(f) + CRLF;
         if (count > qint64(named_[size_t(k)].size())) {
-            text +=
-                QStringLiteral("      ……另有 %1 行").arg(count - qint64(named_[size_t(k)].size())) + kLineEnd;
+            text += QStringLiteral("      ……另有 %1 行").arg(count - qint64(named_[size_t(k)].size())) + CRLF;
         }
     }
     return text;

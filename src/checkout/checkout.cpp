@@ -5,6 +5,7 @@
 #include "checkout/sale_journal.h"
 #include "platform/folder.h"
 #include "records/columns.h"
+#include "records/files.h"
 #include "records/journal.h"
 #include "records/lines.h"
 #include "records/money.h"
@@ -137,6 +138,7 @@ void Checkout::showChange(double change, double due) {
     form_.setText(Box::Text1, QStringLiteral("0"));
     sale_.shp = true;
     itemFileReported_ = false;
+    itemFileEmptied_ = false;
     // The next customer's first price or scan goes into the price box.
     form_.focusBox(Box::Text2);
 }
@@ -235,6 +237,7 @@ void Checkout::settleAccumulated() {
 bool Checkout::resetItemFile() {
     display_.setText(QString());
     sale_.shpleiji = sale_.shpjg = sale_.shpzk = sale_.shpsl = 0;
+    if (itemFileEmptied_) return true;
     if (const auto failure = files_.rewrite(path(kItemFile), QString())) {
         // Told once per sale, not at every key: the keys still go into the
         // price box.
@@ -243,6 +246,7 @@ bool Checkout::resetItemFile() {
         return false;
     }
     itemFileReported_ = false;
+    itemFileEmptied_ = true;
     return true;
 }
 
@@ -318,6 +322,8 @@ bool Checkout::acceptItem() {
     }
     const QString line = itemLine(item, sale_.tiaomajiesuan);
     if (tooManyItems(line)) return false;
+    // Even a failed append may have left part of the line.
+    itemFileEmptied_ = false;
     if (const auto failure = files_.append(path(kItemFile), line)) {
         prompts_.ok(writeFailure(path(kItemFile), *failure));
         return false;
@@ -338,6 +344,7 @@ bool Checkout::acceptItem() {
 }
 
 void Checkout::Command3_Click() {
+    itemFileEmptied_ = false;
     if (form_.command3Caption() != QStringLiteral("条码结算")) {
         form_.setCommand3Caption(QStringLiteral("条码结算"));
         sale_.tiaomajiesuan = true;

@@ -10,7 +10,6 @@
 #include "platform/numbers.h"
 #include "platform/prompts.h"
 #include "platform/textfiles.h"
-#include "records/files.h"
 #include "voice/voice.h"
 
 namespace tovrin {
@@ -55,7 +54,10 @@ public:
     // number conversion writes "0" before a fraction, no sale accumulating.
     void setWav(bool on) { sale_.wav = on; }
     void setZerob(bool on) { sale_.zerob = on; }
-    void setShp(bool on) { sale_.shp = on; }
+    void setShp(bool on) {
+        sale_.shp = on;
+        itemFileEmptied_ = false;
+    }
 
     // A click into an input box empties it.
     void clickBox(Box box);
@@ -115,6 +117,9 @@ private:
     QString folder_;
     SaleJournal journal_;
     bool itemFileReported_ = false;  // the new-sale reset's failure was shown
+    // The item file was emptied and nothing has been written to it since, so
+    // the next key need not empty it again.
+    bool itemFileEmptied_ = false;
 };
 
 }  // namespace tovrin

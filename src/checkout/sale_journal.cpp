@@ -95,14 +95,13 @@ SaleJournal::Outcome SaleJournal::write(const QString& saleLine, const QString& 
     // this one, which is written only when that is done.
     if (const auto failure = recover()) return {false, *failure + CRLF + kNotRecorded};
 
-    Entry sale{kSaleFile, 0, saleLine, {}};
-    Entry block{kBlockFile, 0, saleBlock, {}};
+    Entry sale{kSaleFile, 0, saleLine};
+    Entry block{kBlockFile, 0, saleBlock};
     for (Entry* e : {&sale, &block}) {
         const QString file = path(e->name);
         const TextFiles::Length length = files_.length(file);
         if (length.failure) return {false, writeFailure(file, *length.failure) + CRLF + kNotRecorded};
         e->before = length.bytes;
-        e->appended = files_.appendedAt(file, e->before, e->record);
     }
     const QString intent = path(kIntentFile);
     const QString text = intentText(sale, block);
@@ -153,8 +152,13 @@ SaleJournal::Outcome SaleJournal::putBack(QString text, std::initializer_list<co
             return {false, text + CRLF + kNotRecorded};
         }
     }
-    const TextFiles::Length saleNow = files_.length(path(sale.name));
-    const bool saleLineIn = !saleNow.failure && saleNow.bytes == sale.before + sale.appended.size();
+    // The bytes before the sale line are as they were when it was appended,
+    // so the line it adds there is the one the append wrote.
+    const QString saleFile = path(sale.name);
+    const TextFiles::Length saleNow = files_.length(saleFile);
+    const bool saleLineIn =
+        !saleNow.failure &&
+        saleNow.bytes == sale.before + files_.appendedAt(saleFile, sale.before, sale.record).size();
     return {true, text + CRLF + QStringLiteral("此次交易只记入了 ") + (saleLineIn ? sale.name : kIntentFile) +
                       QStringLiteral("，下次交易或下次启动时补全。")};
 }

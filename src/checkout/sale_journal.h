@@ -63,7 +63,6 @@ private:
         QString name;
         qint64 before = 0;
         QString record;
-        QByteArray appended;  // the bytes the append adds at `before`
     };
     QString path(const QString& name) const;
     static QString intentText(const Entry& sale, const Entry& block);

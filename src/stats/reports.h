@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "platform/numbers.h"
-#include "records/files.h"
 #include "records/haystack.h"
 #include "records/limits.h"
 

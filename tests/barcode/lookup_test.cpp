@@ -373,6 +373,51 @@ TEST(BarcodeItem, ATableThatCannotBeSearchedIsTold) {
                            QStringLiteral("条码文件 open error"), QStringLiteral("条码文件 open error")}));
 }
 
+// The lookup keeps why it refused a scan, each reason with its one box, for
+// whoever judges scans without showing the boxes; a later lookup forgets it.
+TEST(BarcodeItem, TheRefusalNamedIsTheOneTheBoxTells) {
+    using Refusal = BarcodeLookup::Refusal;
+    const QString title = row(QStringLiteral("条码"), QStringLiteral("商品名称"), QStringLiteral("销售价"));
+    struct RefusalCase {
+        const char* name;
+        std::optional<QString> table;  // nullopt: no table
+        QString key;
+        Refusal refusal;
+        QString message;
+    };
+    const RefusalCase cases[] = {
+        {"found", title + row("111", "茶", "3"), "111", Refusal::None, {}},
+        {"not found", title + row("111", "茶", "3"), "999", Refusal::NotFound, kNotFound},
+        {"not found, chinese key", title + row("111", "茶", "3"), "茶9", Refusal::NotFound, kNotFound},
+        {"duplicate", title + row("111", "茶", "3") + row("111", "水", "2"), "111", Refusal::Duplicate,
+         kDuplicate},
+        {"empty key", title + row("111", "茶", "3"), " ", Refusal::Duplicate, kDuplicate},
+        {"no price", title + row("111", "茶", ""), "111", Refusal::NoPrice, kNoPrice},
+        {"only a prefix", title + row("1234", "茶", "3"), "123", Refusal::NoPrice, kNoPrice},
+        {"no table", std::nullopt, "111", Refusal::Unusable,
+         QStringLiteral("没有找到条码价格表 collector.txt，请先单击“更新条码价格”导入。")},
+        {"empty table", QString(), "茶", Refusal::Unusable, QStringLiteral("条码文件 open error")},
+    };
+    for (const RefusalCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::MemoryFiles memory;
+        const QString table = QStringLiteral("/till/collector.txt");
+        memory.texts[table] = title + row("555", "水", "2");
+        FakePrompts prompts;
+        BarcodeLookup lookup(memory, prompts, QStringLiteral("/till"));
+        ASSERT_TRUE(lookup.item(QStringLiteral("555")));
+        EXPECT_EQ(lookup.lastRefusal(), Refusal::None);
+        if (c.table) {
+            memory.texts[table] = *c.table;
+        } else {
+            memory.texts.erase(table);
+        }
+        EXPECT_EQ(lookup.item(c.key).has_value(), c.refusal == Refusal::None);
+        EXPECT_EQ(lookup.lastRefusal(), c.refusal);
+        EXPECT_EQ(prompts.texts(), c.message.isEmpty() ? QStringList{} : QStringList{c.message});
+    }
+}
+
 TEST(Lines, UpperCaseKeepsPositions) {
     EXPECT_EQ(upperSameLength(QStringLiteral("aß商z")), QStringLiteral("Aß商Z"));
 }

@@ -16,6 +16,10 @@ using test::gbk;
 using test::TempFiles;
 
 const QString kTable = QStringLiteral("collector.txt");
+// What the lookup tells a refused scan.
+const QString kDuplicate = QStringLiteral("此商品条形码重复或表达错误！");
+const QString kNotFound = QStringLiteral("没有此商品条形码！");
+const QString kNoPrice = QStringLiteral("没有该商品条码对应的价格！");
 
 QString line(const QString& barcode, const QString& name, const QString& price, const QString& tail = {}) {
     return QStringLiteral("\t") + barcode + QStringLiteral("\t") + name + QStringLiteral("\t\t\t") + price +
@@ -56,9 +60,9 @@ std::optional<Kind> atTheCounter(const TempFiles& files, const QString& barcode)
     BarcodeLookup lookup(files, prompts, files.folder());
     const std::optional<BarcodeItem> item = lookup.item(barcode);
     const QString said = prompts.shown.empty() ? QString() : prompts.shown.back().text;
-    if (said == BarcodeLookup::kDuplicate) return Kind::Duplicate;
-    if (said == BarcodeLookup::kNotFound || !numbers.isNumeric(barcode)) return Kind::NotScannable;
-    if (said == BarcodeLookup::kNoPrice) return Kind::NoPrice;
+    if (said == kDuplicate) return Kind::Duplicate;
+    if (said == kNotFound || !numbers.isNumeric(barcode)) return Kind::NotScannable;
+    if (said == kNoPrice) return Kind::NoPrice;
     EXPECT_TRUE(item.has_value()) << said.toStdString();
     const std::optional<double> price = numbers.parse(item->price);
     if (!price) return Kind::NoPrice;

@@ -9,6 +9,25 @@
 
 namespace tovrin::test {
 
+// A checkout over fakes on the given files in a folder.
+struct CheckoutOn {
+    CheckoutOn(TextFiles& files, const QString& folder)
+        : voice(sound, timer2, timer3, numbers, folder),
+          lookup(files, prompts, folder),
+          checkout({form, display, prompts, files, clock, numbers, voice, lookup, folder}) {}
+
+    FakeForm form;
+    TextModel display;
+    FakePrompts prompts;
+    FakeClock clock;
+    NumberFormat numbers;
+    RecordingSound sound;
+    FakeTimer timer2, timer3;
+    Voice voice;
+    BarcodeLookup lookup;
+    Checkout checkout;
+};
+
 // A checkout over fakes and real files in a fresh folder.
 struct CheckoutFixture {
     explicit CheckoutFixture(std::unique_ptr<NumberFormat> format = std::make_unique<NumberFormat>())

@@ -156,6 +156,74 @@ TEST(ItemEntry, FirstKeyAfterASaleStartsANewOne) {
     EXPECT_EQ(f.checkout.sale().shpleiji, 0);
 }
 
+// A checkout whose file writes are counted (and can be made to fail).
+struct CountedTill {
+    void type(const QString& keys) {
+        for (QChar c : keys) {
+            checkout.Text2_KeyPress(c.unicode());
+            form.setText(Box::Text2, form.text(Box::Text2) + c);
+        }
+    }
+    qsizetype itemFileRewrites() const {
+        return watched.calls.count(QStringLiteral("rewrite tovrincomm.txt"));
+    }
+
+    test::TempFiles files;
+    test::FaultyFiles watched{files};
+    test::CheckoutOn till{watched, files.folder()};
+    test::FakeForm& form = till.form;
+    TextModel& display = till.display;
+    test::FakePrompts& prompts = till.prompts;
+    Checkout& checkout = till.checkout;
+};
+
+// Every key of a new sale clears the display and the totals, but the item
+// file is emptied once, and again only after something may have gone into it.
+TEST(ItemEntry, TheItemFileIsEmptiedOncePerSale) {
+    CountedTill t;
+    t.files.putText(kItemFile, QStringLiteral("old sale\r\n"));
+    t.type(QStringLiteral("6901234567890"));
+    EXPECT_EQ(t.itemFileRewrites(), 1);
+    EXPECT_TRUE(t.files.bytes(kItemFile).isEmpty());
+
+    t.form.setText(Box::Text2, QStringLiteral("12"));
+    ASSERT_TRUE(t.checkout.Text2_KeyPress(13));
+    EXPECT_EQ(t.itemFileRewrites(), 1);
+    t.form.setText(Box::Text1, QStringLiteral("20"));
+    t.prompts.answer({true});
+    t.checkout.Command1_0_Click();
+    ASSERT_TRUE(t.checkout.sale().shp);
+    EXPECT_FALSE(t.files.bytes(kItemFile).isEmpty());
+
+    t.prompts.shown.clear();
+    t.display.setText(QStringLiteral("change"));
+    t.type(QStringLiteral("345"));
+    EXPECT_EQ(t.itemFileRewrites(), 2);
+    EXPECT_TRUE(t.files.bytes(kItemFile).isEmpty());
+    EXPECT_EQ(t.display.text(), QString());
+    EXPECT_EQ(t.checkout.sale().shpjg, 0);
+    EXPECT_EQ(t.checkout.sale().shpleiji, 0);
+
+    // The settlement switch starts afresh too.
+    t.checkout.Command3_Click();
+    t.type(QStringLiteral("67"));
+    EXPECT_EQ(t.itemFileRewrites(), 3);
+    EXPECT_TRUE(t.prompts.shown.empty());
+}
+
+// An item file that could not be emptied is tried again at every key, and
+// the cashier is told once.
+TEST(ItemEntry, AnItemFileNotEmptiedIsTriedAgainAtTheNextKey) {
+    CountedTill t;
+    t.files.putText(kItemFile, QStringLiteral("old sale\r\n"));
+    t.watched.failing = {1, 2};
+    t.type(QStringLiteral("1234"));
+    EXPECT_EQ(t.itemFileRewrites(), 3);
+    EXPECT_TRUE(t.files.bytes(kItemFile).isEmpty());
+    ASSERT_EQ(t.prompts.shown.size(), 1u);
+    EXPECT_TRUE(t.prompts.shown[0].text.startsWith(QStringLiteral("无法写入 ")));
+}
+
 TEST(ItemEntry, KeysWhileAccumulatingChangeNothing) {
     CheckoutFixture f;
     ASSERT_TRUE(f.enter(QStringLiteral("10")));

@@ -18,6 +18,7 @@
 #include "platform/datafile.h"
 #include "support/fakes.h"
 #include "support/trace.h"
+#include "tests/checkout/fixture.h"
 #include "voice/voice.h"
 
 namespace tovrin {
@@ -31,11 +32,8 @@ const QString kBlock = QStringLiteral("tovrinback.txt");
 const QString kIntent = QStringLiteral("tovrinsale.txt");
 
 // A checkout on the given files in a folder.
-struct Till {
-    Till(TextFiles& files, const QString& folder)
-        : voice(sound, timer2, timer3, numbers, folder),
-          lookup(files, prompts, folder),
-          checkout({form, display, prompts, files, clock, numbers, voice, lookup, folder}) {}
+struct Till : test::CheckoutOn {
+    using CheckoutOn::CheckoutOn;
 
     void type(const QString& price) {
         form.setText(Box::Text2, QString());
@@ -62,17 +60,6 @@ struct Till {
         prompts.answer({true});
         checkout.Command1_0_Click();
     }
-
-    test::FakeForm form;
-    TextModel display;
-    test::FakePrompts prompts;
-    test::FakeClock clock;
-    NumberFormat numbers;
-    test::RecordingSound sound;
-    test::FakeTimer timer2, timer3;
-    Voice voice;
-    BarcodeLookup lookup;
-    Checkout checkout;
 };
 
 QByteArray bytesOf(const QString& folder, const QString& name) {

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "platform/display.h"
+#include "records/files.h"
 #include "records/haystack.h"
 #include "records/lines.h"
 #include "stats/statistics.h"
