@@ -9,12 +9,16 @@ namespace {
 const QString kUnsupported = QStringLiteral("不支持此操作");
 }  // namespace
 
+QString fileFailure(const QString& verb, const QString& path, const QString& reason) {
+    return QStringLiteral("无法") + verb + QLatin1Char(' ') + path + QStringLiteral("：") + reason;
+}
+
 QString readFailure(const QString& path, const QString& reason) {
-    return QStringLiteral("无法读取 ") + path + QStringLiteral("：") + reason;
+    return fileFailure(QStringLiteral("读取"), path, reason);
 }
 
 QString writeFailure(const QString& path, const QString& reason) {
-    return QStringLiteral("无法写入 ") + path + QStringLiteral("：") + reason;
+    return fileFailure(QStringLiteral("写入"), path, reason);
 }
 
 QByteArray lineBreakAfter(QByteArrayView lastByte) {

@@ -22,9 +22,12 @@ inline constexpr qint64 kMaxDataFileBytes = qint64(1) << 30;
 // the file stays whole either way.
 QByteArray lineBreakAfter(QByteArrayView lastByte);
 
-// What the cashier is told when a data file cannot be read or written: the
-// file's full path and the reason, "无法读取 <path>：<reason>" and
-// "无法写入 <path>：<reason>".
+// What the cashier is told when something cannot be done to a file: the
+// verb, the file's full path and the reason, "无法<verb> <path>：<reason>".
+QString fileFailure(const QString& verb, const QString& path, const QString& reason);
+
+// The same for a data file that cannot be read or written,
+// "无法读取 <path>：<reason>" and "无法写入 <path>：<reason>".
 QString readFailure(const QString& path, const QString& reason);
 QString writeFailure(const QString& path, const QString& reason);
 

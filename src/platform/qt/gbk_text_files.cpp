@@ -31,10 +31,9 @@ std::optional<QString> refusedForWriting(const QByteArray& name) {
 // The reason an open for writing failed with the error number.
 QString openFailure(const QByteArray& name, int error) {
     if (const auto refused = refusedForWriting(name)) return *refused;
-    if (error == ELOOP) return notRegularReason(S_IFLNK);
     if (error == EISDIR) return notRegularReason(S_IFDIR);
     if (error == ENXIO) return notRegularReason(S_IFIFO);  // a pipe without a reader
-    return systemReason(error);
+    return openReason(error);
 }
 
 struct Opened {
