@@ -33,7 +33,11 @@ QByteArray TextFiles::appended(const QString& record) const {
 
 QByteArray TextFiles::appendedAt(const QString& path, qint64 at, const QString& record) const {
     const QByteArray last = at > 0 ? bytes(path, at - 1, at) : QByteArray();
-    return lineBreakAfter(last) + appended(record);
+    return appendedAfter(last, record);
+}
+
+QByteArray TextFiles::appendedAfter(QByteArrayView lastByte, const QString& record) const {
+    return lineBreakAfter(lastByte) + appended(record);
 }
 
 QByteArray TextFiles::bytes(const QString& /*path*/, qint64 /*from*/, qint64 /*to*/) const { return {}; }

@@ -84,6 +84,8 @@ public:
     // The bytes append() adds for the record to the file when it is `at`
     // bytes long: the line break the file needs there, then the record.
     QByteArray appendedAt(const QString& path, qint64 at, const QString& record) const;
+    // The same, given the file's last byte (none for an empty file).
+    QByteArray appendedAfter(QByteArrayView lastByte, const QString& record) const;
     // The bytes of the file from `from` up to `to` (excluded), clipped to
     // the file; empty when it cannot be read.
     virtual QByteArray bytes(const QString& path, qint64 from, qint64 to) const;
