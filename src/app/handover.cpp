@@ -31,6 +31,26 @@ bool fitsSocket(const QString& path) {
     return QFile::encodeName(path).size() < qsizetype(sizeof(sockaddr_un::sun_path));
 }
 
+// The socket beside the folder's lock; empty when its path is too long.
+QString socketBeside(const QString& folder) {
+    const QString beside = folderFile(folder, Handover::kSocketName);
+    return fitsSocket(beside) ? beside : QString();
+}
+
+// The socket in the user's runtime folder, named from the folder's path;
+// empty when there is no runtime folder or the path is too long.
+QString socketInRuntime(const QString& folder) {
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (runtime.isEmpty()) return {};
+    const QByteArray id =
+        QCryptographicHash::hash(QFile::encodeName(QDir(folder).canonicalPath()), QCryptographicHash::Sha1)
+            .toHex()
+            .left(16);
+    const QString elsewhere =
+        runtime + QStringLiteral("/tovrin-") + QString::fromLatin1(id) + QStringLiteral(".socket");
+    return fitsSocket(elsewhere) ? elsewhere : QString();
+}
+
 int remaining(const QDeadlineTimer& deadline) { return int(std::max<qint64>(1, deadline.remainingTime())); }
 
 // Takes the name, or a stale socket left there by a till that ended without
@@ -49,17 +69,8 @@ bool listenAt(QLocalServer& server, const QString& name) {
 
 QStringList Handover::socketNames(const QString& folder) {
     QStringList names;
-    const QString beside = folderFile(folder, kSocketName);
-    if (fitsSocket(beside)) names << beside;
-    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (!runtime.isEmpty()) {
-        const QByteArray id = QCryptographicHash::hash(QFile::encodeName(QDir(folder).canonicalPath()),
-                                                       QCryptographicHash::Sha1)
-                                  .toHex()
-                                  .left(16);
-        const QString elsewhere =
-            runtime + QStringLiteral("/tovrin-") + QString::fromLatin1(id) + QStringLiteral(".socket");
-        if (fitsSocket(elsewhere)) names << elsewhere;
+    for (const QString& name : {socketBeside(folder), socketInRuntime(folder)}) {
+        if (!name.isEmpty()) names << name;
     }
     return names;
 }
@@ -88,8 +99,12 @@ bool Handover::toRunning(const QString& folder, int replyMs) {
 
 Handover::Handover(const QString& folder, QObject* parent)
     : QObject(parent), server_(new QLocalServer(this)) {
-    for (const QString& name : socketNames(folder)) {
-        if (listenAt(*server_, name)) break;
+    // The runtime folder is looked up only when the place beside the lock
+    // cannot be had: on most starts it is not needed at all.
+    const QString beside = socketBeside(folder);
+    if (beside.isEmpty() || !listenAt(*server_, beside)) {
+        const QString elsewhere = socketInRuntime(folder);
+        if (!elsewhere.isEmpty()) listenAt(*server_, elsewhere);
     }
     connect(server_, &QLocalServer::newConnection, this, &Handover::serve);
 }

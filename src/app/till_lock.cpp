@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QFile>
@@ -10,6 +9,7 @@
 
 #include "platform/datafile.h"
 #include "platform/folder.h"
+#include "platform/textfiles.h"
 
 namespace tovrin {
 
@@ -27,12 +27,6 @@ int openLockFile(const QByteArray& name) {
         if (made >= 0 || errno != EEXIST) return made;
     }
     return -1;
-}
-
-QString lockReason(int error) {
-    if (error == ELOOP) return notRegularReason(S_IFLNK);
-    if (error == EACCES || error == EPERM) return QStringLiteral("没有权限");
-    return systemReason(error);
 }
 
 }  // namespace
@@ -58,7 +52,7 @@ bool TillLock::acquire() {
     const int error = errno;
     if (fd >= 0) ::close(fd);
     if (fd >= 0 && error == EWOULDBLOCK) return false;
-    trouble_ = QStringLiteral("无法锁定 ") + path_ + QStringLiteral("：") + lockReason(error) +
+    trouble_ = fileFailure(QStringLiteral("锁定"), path_, openReason(error)) +
                QStringLiteral("\r\n不能保证只有一个 Tovrin 找零 在使用这个文件夹里的账本。");
     return true;
 }

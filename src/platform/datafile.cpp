@@ -75,6 +75,8 @@ QString notRegularReason(mode_t mode) {
     return QStringLiteral("这不是普通文件（是管道、设备或其他特殊文件）");
 }
 
+QString openReason(int error) { return error == ELOOP ? notRegularReason(S_IFLNK) : systemReason(error); }
+
 namespace {
 
 QString tooLarge(qint64 maxBytes) {
@@ -107,8 +109,7 @@ std::optional<QString> DataFile::open(const QByteArray& name, qint64 maxBytes, b
     fd_ = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | (follow ? 0 : O_NOFOLLOW));
     if (fd_ < 0) {
         if (errno == ENOENT) return std::nullopt;
-        if (errno == ELOOP && !follow) return notRegularReason(S_IFLNK);
-        return systemReason(errno);
+        return follow ? systemReason(errno) : openReason(errno);
     }
     if (::fstat(fd_, &st) != 0) return systemReason(errno);
     if (!S_ISREG(st.st_mode)) return notRegularReason(st.st_mode);

@@ -19,6 +19,10 @@ QString systemReason(int error);
 // folder, a symbolic link, or a pipe, a device or the like.
 QString notRegularReason(mode_t mode);
 
+// Why an open that does not follow a link failed with the error number: a
+// link in the file's place is named as such, any other error by its words.
+QString openReason(int error);
+
 // A data file opened for reading. Only a regular file of at most
 // kMaxDataFileBytes is opened, and opening never waits: a pipe, a device or
 // a folder in a data file's place is refused with a reason, and so is a

@@ -24,7 +24,7 @@ void TextModel::replaced(qsizetype kept, const QString& removedText) {
     if (!text_.isEmpty()) runs_.push_back({0, text_.size(), baseSize_, kBlack});
     selStart_ = std::min(selStart_, text_.size());
     selLength_ = 0;
-    notify({true, kept, removedText.size(), text_, baseSize_, kBlack, removedText});
+    notify({true, kept, text_, baseSize_, kBlack, removedText});
 }
 
 void TextModel::setSelStart(qsizetype position) {
@@ -77,7 +77,13 @@ void TextModel::setSelText(const QString& text) {
     }
     selStart_ = at + text.size();
     selLength_ = 0;
-    notify({false, at, removed, text, selSize_, selColor_, removedText});
+    notify({false, at, text, selSize_, selColor_, removedText});
+}
+
+std::vector<TextModel::Run>::const_iterator TextModel::runAt(qsizetype position) const {
+    auto it = std::upper_bound(runs_.begin(), runs_.end(), position,
+                               [](qsizetype p, const Run& r) { return p < r.start; });
+    return it == runs_.begin() ? it : it - 1;
 }
 
 void TextModel::append(const QString& text, double size) {

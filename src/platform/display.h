@@ -28,12 +28,11 @@ public:
     };
     // What changed, for the view: the whole text replaced (`text` the new
     // one, of which the first `position` characters are those there were),
-    // or text inserted at a position in place of `removed` characters.
+    // or text inserted at a position in place of `removedText`.
     // `removedText` holds what went from `position` on.
     struct Change {
         bool reset = false;
         qsizetype position = 0;
-        qsizetype removed = 0;
         QString text;
         double size = 12;
         Rgb color;
@@ -62,6 +61,9 @@ public:
     double selFontSize() const { return selSize_; }
     Rgb selColor() const { return selColor_; }
     const std::vector<Run>& runs() const { return runs_; }
+    // The run that holds a position, or the last one before it; the first
+    // run when none begins at or before it.
+    std::vector<Run>::const_iterator runAt(qsizetype position) const;
 
     // The appending rule: size, insertion point to the end, insert, insertion
     // point to the end, size again.

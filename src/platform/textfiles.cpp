@@ -9,12 +9,16 @@ namespace {
 const QString kUnsupported = QStringLiteral("不支持此操作");
 }  // namespace
 
+QString fileFailure(const QString& verb, const QString& path, const QString& reason) {
+    return QStringLiteral("无法") + verb + QLatin1Char(' ') + path + QStringLiteral("：") + reason;
+}
+
 QString readFailure(const QString& path, const QString& reason) {
-    return QStringLiteral("无法读取 ") + path + QStringLiteral("：") + reason;
+    return fileFailure(QStringLiteral("读取"), path, reason);
 }
 
 QString writeFailure(const QString& path, const QString& reason) {
-    return QStringLiteral("无法写入 ") + path + QStringLiteral("：") + reason;
+    return fileFailure(QStringLiteral("写入"), path, reason);
 }
 
 QByteArray lineBreakAfter(QByteArrayView lastByte) {
@@ -29,7 +33,11 @@ QByteArray TextFiles::appended(const QString& record) const {
 
 QByteArray TextFiles::appendedAt(const QString& path, qint64 at, const QString& record) const {
     const QByteArray last = at > 0 ? bytes(path, at - 1, at) : QByteArray();
-    return lineBreakAfter(last) + appended(record);
+    return appendedAfter(last, record);
+}
+
+QByteArray TextFiles::appendedAfter(QByteArrayView lastByte, const QString& record) const {
+    return lineBreakAfter(lastByte) + appended(record);
 }
 
 QByteArray TextFiles::bytes(const QString& /*path*/, qint64 /*from*/, qint64 /*to*/) const { return {}; }

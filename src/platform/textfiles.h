@@ -22,9 +22,12 @@ inline constexpr qint64 kMaxDataFileBytes = qint64(1) << 30;
 // the file stays whole either way.
 QByteArray lineBreakAfter(QByteArrayView lastByte);
 
-// What the cashier is told when a data file cannot be read or written: the
-// file's full path and the reason, "无法读取 <path>：<reason>" and
-// "无法写入 <path>：<reason>".
+// What the cashier is told when something cannot be done to a file: the
+// verb, the file's full path and the reason, "无法<verb> <path>：<reason>".
+QString fileFailure(const QString& verb, const QString& path, const QString& reason);
+
+// The same for a data file that cannot be read or written,
+// "无法读取 <path>：<reason>" and "无法写入 <path>：<reason>".
 QString readFailure(const QString& path, const QString& reason);
 QString writeFailure(const QString& path, const QString& reason);
 
@@ -81,6 +84,8 @@ public:
     // The bytes append() adds for the record to the file when it is `at`
     // bytes long: the line break the file needs there, then the record.
     QByteArray appendedAt(const QString& path, qint64 at, const QString& record) const;
+    // The same, given the file's last byte (none for an empty file).
+    QByteArray appendedAfter(QByteArrayView lastByte, const QString& record) const;
     // The bytes of the file from `from` up to `to` (excluded), clipped to
     // the file; empty when it cannot be read.
     virtual QByteArray bytes(const QString& path, qint64 from, qint64 to) const;

@@ -265,7 +265,7 @@ TEST(ShownEdit, TellsWhatChangedInShownPositions) {
         model.onChange([&](const TextModel::Change& change) { last = change; });
         c.change(model);
         const DisplayView view(model);  // indexes the text after the change
-        const ShownEdit edit = shownEdit(view, last, model.text());
+        const ShownEdit edit = shownEdit(view, last);
         EXPECT_EQ(edit.at, c.at) << c.name;
         EXPECT_EQ(edit.removed, c.removed) << c.name;
         EXPECT_EQ(edit.inserted, c.inserted) << c.name;

@@ -211,13 +211,11 @@ QString DisplayAccessible::attributes(int offset, int* startOffset, int* endOffs
     const DisplayView& v = *view();
     const std::vector<TextModel::Run>& runs = v.model().runs();
     const qsizetype at = v.modelPosition(offset);
-    auto run = std::upper_bound(runs.begin(), runs.end(), at,
-                                [](qsizetype p, const TextModel::Run& r) { return p < r.start; });
-    if (run == runs.begin() || at >= (run - 1)->start + (run - 1)->length) {
+    const auto run = v.model().runAt(at);
+    if (run == runs.end() || at < run->start || at >= run->start + run->length) {
         *startOffset = *endOffset = offset;
         return {};
     }
-    --run;
     *startOffset = int(v.shownPosition(run->start));
     *endOffset = int(v.shownPosition(run->start + run->length));
     return QStringLiteral("font-family:%1;font-size:%2pt;font-weight:bold;color:rgb(%3\\,%4\\,%5);")
@@ -230,7 +228,8 @@ QString DisplayAccessible::attributes(int offset, int* startOffset, int* endOffs
 
 void installAccessibleFactory() { QAccessible::installFactory(factory); }
 
-ShownEdit shownEdit(const DisplayView& view, const TextModel::Change& change, const QString& text) {
+ShownEdit shownEdit(const DisplayView& view, const TextModel::Change& change) {
+    const QString& text = view.model().text();
     qsizetype from = change.position;
     QString removed = change.removedText;
     // A change right after a CR may make it one line end with an LF, or
@@ -248,9 +247,9 @@ ShownEdit shownEdit(const DisplayView& view, const TextModel::Change& change, co
     return edit;
 }
 
-void announceChange(DisplayView& view, const TextModel::Change& change, const QString& text) {
+void announceChange(DisplayView& view, const TextModel::Change& change) {
     if (!QAccessible::isActive()) return;
-    const ShownEdit edit = shownEdit(view, change, text);
+    const ShownEdit edit = shownEdit(view, change);
     if (!edit.removed.isEmpty()) {
         QAccessibleTextRemoveEvent event(&view, int(edit.at), edit.removed);
         QAccessible::updateAccessibility(&event);

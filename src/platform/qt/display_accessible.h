@@ -64,18 +64,18 @@ private:
 void installAccessibleFactory();
 
 // What a change of the model did to the view's shown text: at a shown
-// position, the text that went and the text that came. `text` is the model's
-// text after the change, which the view has taken. A new whole text that
-// begins like the old one counts as a change of its end only.
+// position, the text that went and the text that came. The view has taken
+// the change already. A new whole text that begins like the old one counts
+// as a change of its end only.
 struct ShownEdit {
     qsizetype at = 0;
     QString removed;
     QString inserted;
 };
-ShownEdit shownEdit(const DisplayView& view, const TextModel::Change& change, const QString& text);
+ShownEdit shownEdit(const DisplayView& view, const TextModel::Change& change);
 
 // Tells assistive technology, when one listens, what a change did.
-void announceChange(DisplayView& view, const TextModel::Change& change, const QString& text);
+void announceChange(DisplayView& view, const TextModel::Change& change);
 // Tells assistive technology that the view's selection or cursor moved.
 void announceSelection(DisplayView& view);
 

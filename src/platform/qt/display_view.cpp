@@ -24,12 +24,11 @@ constexpr qreal kTabStop = 80;       // pixels between tab stops
 constexpr qreal kNoWrapWidth = 1e7;  // a line width no text line reaches
 constexpr double kLargeType = 100;   // points from which type shrinks to fit the width
 
-// The run that holds a position, or the last one before it.
-std::vector<TextModel::Run>::const_iterator runAt(const std::vector<TextModel::Run>& runs,
-                                                  qsizetype position) {
-    auto it = std::upper_bound(runs.begin(), runs.end(), position,
-                               [](qsizetype p, const TextModel::Run& r) { return p < r.start; });
-    return it == runs.begin() ? it : it - 1;
+// The line whose start is the last of `starts` at or before a position; the
+// first line before them all.
+qsizetype lineFrom(const std::vector<qsizetype>& starts, qsizetype position) {
+    const auto it = std::upper_bound(starts.begin(), starts.end(), position);
+    return std::max<qsizetype>(0, (it - starts.begin()) - 1);
 }
 
 }  // namespace
@@ -96,10 +95,7 @@ qsizetype DisplayView::modelPosition(qsizetype shown) const {
     return start + std::clamp<qsizetype>(shown - shownStart_[size_t(line)], 0, lineEnd(line) - start);
 }
 
-qsizetype DisplayView::lineAtShown(qsizetype shown) const {
-    const auto it = std::upper_bound(shownStart_.begin(), shownStart_.end(), shown);
-    return std::max<qsizetype>(0, (it - shownStart_.begin()) - 1);
-}
+qsizetype DisplayView::lineAtShown(qsizetype shown) const { return lineFrom(shownStart_, shown); }
 
 qsizetype DisplayView::shownLineStart(qsizetype line) const {
     return line >= lineCount() ? shownLength() : shownStart_[size_t(std::max<qsizetype>(0, line))];
@@ -112,10 +108,7 @@ qsizetype DisplayView::lineEnd(qsizetype line) const {
     return next >= 2 && text[next - 2] == u'\r' && text[next - 1] == u'\n' ? next - 2 : next - 1;
 }
 
-qsizetype DisplayView::lineOf(qsizetype position) const {
-    const auto it = std::upper_bound(lineStart_.begin(), lineStart_.end(), position);
-    return std::max<qsizetype>(0, (it - lineStart_.begin()) - 1);
-}
+qsizetype DisplayView::lineOf(qsizetype position) const { return lineFrom(lineStart_, position); }
 
 QFont DisplayView::fontOf(double size) const {
     QFont f = font();
@@ -220,7 +213,7 @@ void DisplayView::apply(const TextModel::Change& change) {
         showPosition(change.position + change.text.size());
     }
     viewport()->update();
-    announceChange(*this, change, model_.text());
+    announceChange(*this, change);
 }
 
 void DisplayView::relayout() {
@@ -287,7 +280,7 @@ double DisplayView::layOut(QTextLayout& layout, qsizetype line, qreal width, dou
     const std::vector<TextModel::Run>& runs = model_.runs();
     QList<QTextLayout::FormatRange> formats;
     double size = 12, largest = 0;
-    auto r = runAt(runs, start);
+    auto r = model_.runAt(start);
     if (r != runs.end()) size = r->size;
     for (; r != runs.end() && r->start < end; ++r) {
         const qsizetype from = std::max(start, r->start), to = std::min(end, r->start + r->length);

@@ -31,10 +31,9 @@ std::optional<QString> refusedForWriting(const QByteArray& name) {
 // The reason an open for writing failed with the error number.
 QString openFailure(const QByteArray& name, int error) {
     if (const auto refused = refusedForWriting(name)) return *refused;
-    if (error == ELOOP) return notRegularReason(S_IFLNK);
     if (error == EISDIR) return notRegularReason(S_IFDIR);
     if (error == ENXIO) return notRegularReason(S_IFIFO);  // a pipe without a reader
-    return systemReason(error);
+    return openReason(error);
 }
 
 struct Opened {
@@ -113,6 +112,17 @@ int syncFolder(const DiskCalls& calls, const QByteArray& name) {
     int error = syncFile(calls, fd);
     if (error == EINVAL) error = 0;
     ::close(fd);
+    return error;
+}
+
+// Writes the bytes to a file just opened and puts them on the disk, and the
+// file's name too when the open made it; a file made for them is removed
+// again on failure. The error number of the first failure, 0 when done.
+int putOnDisk(const DiskCalls& calls, const QByteArray& name, const Opened& file, QByteArrayView bytes) {
+    int error = writeAll(calls, file.fd, bytes);
+    if (error == 0) error = syncFile(calls, file.fd);
+    if (error == 0 && file.created) error = syncFolder(calls, name);
+    if (error != 0 && file.created) ::unlink(name.constData());
     return error;
 }
 
@@ -268,18 +278,11 @@ std::optional<QString> GbkTextFiles::append(const QString& path, const QString& 
     if (error == 0) {
         char last = 0;
         const bool unended = before > 0 && ::pread(file.fd, &last, 1, before - 1) == 1;
-        const QByteArray bytes =
-            lineBreakAfter(unended ? QByteArrayView(&last, 1) : QByteArrayView()) + appended(record);
-        error = writeAll(calls_, file.fd, bytes);
-    }
-    if (error == 0) error = syncFile(calls_, file.fd);
-    if (error == 0 && file.created) error = syncFolder(calls_, name);
-    if (error != 0) {
-        if (file.created) {
-            ::unlink(name.constData());
-        } else if (cutTo(calls_, file.fd, before) == 0) {
-            ::fsync(file.fd);
-        }
+        error = putOnDisk(calls_, name, file,
+                          appendedAfter(unended ? QByteArrayView(&last, 1) : QByteArrayView(), record));
+        if (error != 0 && !file.created && cutTo(calls_, file.fd, before) == 0) ::fsync(file.fd);
+    } else if (file.created) {
+        ::unlink(name.constData());
     }
     ::close(file.fd);
     if (error != 0) return systemReason(error);
@@ -290,10 +293,7 @@ std::optional<QString> GbkTextFiles::rewrite(const QString& path, const QString&
     const QByteArray name = fileName(path);
     const Opened file = openForWriting(name, O_WRONLY | O_TRUNC, true);
     if (file.fd < 0) return file.reason;
-    int error = writeAll(calls_, file.fd, encodeGbk(content));
-    if (error == 0) error = syncFile(calls_, file.fd);
-    if (error == 0 && file.created) error = syncFolder(calls_, name);
-    if (error != 0 && file.created) ::unlink(name.constData());
+    const int error = putOnDisk(calls_, name, file, encodeGbk(content));
     ::close(file.fd);
     if (error != 0) return systemReason(error);
     return std::nullopt;
