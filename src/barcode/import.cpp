@@ -193,7 +193,7 @@ bool BarcodeImport::qqrs() {
     }
     if (result.status == SpreadsheetReader::Result::Status::Failed) {
         out.reset();
-        refuse(QStringLiteral("无法导入 ") + *chosen + QStringLiteral("：") + result.reason);
+        refuse(fileFailure(QStringLiteral("导入"), *chosen, result.reason));
         return false;
     }
     if (result.status == SpreadsheetReader::Result::Status::Stopped || !writeError.isEmpty()) {
